@@ -1,0 +1,49 @@
+// Process-level odds and ends: standard handles, the process heap, sleeping.
+#include <windows.h>
+
+#include "kernel32/handles.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <unistd.h>
+
+HANDLE WINAPI GetStdHandle(DWORD which) {
+  static HANDLE handles[3] = {};
+  int fd = which == STD_INPUT_HANDLE ? 0 : which == STD_OUTPUT_HANDLE ? 1 : which == STD_ERROR_HANDLE ? 2 : -1;
+  if (fd < 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (!handles[fd]) {
+    auto* f = new pw::kernel::FileObject;
+    f->fd = fd;
+    f->owned = false;
+    handles[fd] = pw::kernel::registerObject(f);
+  }
+  return handles[fd];
+}
+
+DWORD WINAPI GetCurrentProcessId(void) { return DWORD(::getpid()); }
+
+void WINAPI Sleep(DWORD ms) {
+  timespec ts{time_t(ms / 1000), long(ms % 1000) * 1000000L};
+  while (::nanosleep(&ts, &ts) != 0) {
+  }
+}
+
+HANDLE WINAPI GetProcessHeap(void) {
+  static int heap;
+  return &heap;
+}
+
+LPVOID WINAPI HeapAlloc(HANDLE, DWORD flags, SIZE_T bytes) {
+  void* p = (flags & HEAP_ZERO_MEMORY) ? std::calloc(1, bytes ? bytes : 1) : std::malloc(bytes ? bytes : 1);
+  if (!p) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return p;
+}
+
+BOOL WINAPI HeapFree(HANDLE, DWORD, LPVOID p) {
+  std::free(p);
+  return TRUE;
+}

@@ -1,0 +1,63 @@
+// 'F': the command text handed over in a file.
+#include "dispatch/storage_manager.h"
+#include "dispatch/text_mode_reader.h"
+#include "trace/trace.h"
+
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+constexpr LONG kCommandFileFailed = 7031;
+constexpr size_t kPiece = 25;
+
+// The file's text in wide characters; false when it cannot be opened.
+bool readWholeText(const char* path, std::basic_string<WCHAR>* text) {
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  TextModeReader reader(file);
+  char piece[kPiece + 1] = {};
+  while (reader.read(piece, kPiece) > 0) {
+    // A zero byte cuts its piece: only the text before it is converted.
+    int len = int(std::strlen(piece));
+    if (len > 0) {
+      WCHAR wide[kPiece];
+      int n = MultiByteToWideChar(CP_ACP, 0, piece, len, wide, int(kPiece));
+      text->append(wide, wide + (n > 0 ? n : 0));
+    }
+    std::memset(piece, 0, sizeof piece);
+  }
+  CloseHandle(file);
+  return true;
+}
+
+}  // namespace
+
+bool Storage_Manager_No_console::readCommandLineFromFile(LONG* error, const char* path,
+                                                         std::unique_ptr<char[]>* commandCopy) {
+  writeTrace("PWEXE Storage_Manager_No_console::readCommandLineFromFile - Start", TRACE_START);
+  try {
+    std::basic_string<WCHAR> text;
+    if (!readWholeText(path, &text)) throw std::runtime_error("command file not readable");
+    DeleteFileA(path);  // a file that cannot be deleted stays; the command runs all the same
+
+    commandCopy->reset();
+    size_t n = text.size();
+    auto copy = std::make_unique<char[]>(n + 1);  // zero-filled
+    if (n > 0) {
+      int got = WideCharToMultiByte(CP_ACP, 0, text.data(), int(n),
+                                    copy.get(), int(n), nullptr, nullptr);
+      if (got <= 0) throw std::runtime_error("conversion failed");
+    }
+    *commandCopy = std::move(copy);
+    writeTrace(commandCopy->get(), TRACE_PLAIN);
+  } catch (...) {
+    *error = kCommandFileFailed;
+    writeTrace("PWEXE Storage_Manager_No_console::readCommandLineFromFile - End catch3", TRACE_END);
+    return false;
+  }
+  writeTrace("PWEXE Storage_Manager_No_console::readCommandLineFromFile - End true", TRACE_END);
+  return true;
+}

@@ -1,0 +1,25 @@
+#include "dispatch/command_table.h"
+
+#include "dispatch/storage_manager.h"
+
+namespace {
+
+const Command kCommands[] = {
+    {'H', 2, [](CommandContext& c, LONG* e, const char* a) { return c.manager.storeHwid1(e, a); }},
+    {'W', 2, [](CommandContext& c, LONG* e, const char* a) { return c.manager.storeHwid2(e, a); }},
+};
+
+}  // namespace
+
+const Command* findCommand(char letter) {
+  for (const Command& command : kCommands)
+    if (command.letter == letter) return &command;
+  return nullptr;
+}
+
+int countFields(const char* text) {
+  int fields = 1;
+  for (const char* p = text; *p; ++p)
+    if (*p == ',') ++fields;
+  return fields;
+}

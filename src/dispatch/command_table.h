@@ -1,0 +1,23 @@
+// The command table: each command letter, the number of fields its text must
+// have and the handler that carries it out.
+#pragma once
+
+#include <windows.h>
+
+class Storage_Manager_No_console;
+
+struct CommandContext {
+  Storage_Manager_No_console& manager;
+};
+
+struct Command {
+  char letter;
+  int fieldCount;
+  bool (*run)(CommandContext& context, LONG* error, const char* args);
+};
+
+// The entry of a letter, or null when the letter is no command.
+const Command* findCommand(char letter);
+
+// 1 plus the number of ',' in the whole text.
+int countFields(const char* text);

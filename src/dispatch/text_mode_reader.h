@@ -1,0 +1,23 @@
+// Reads a file as the C runtime's text mode does: a carriage return before a line
+// feed is dropped, and a byte 26 ends the text.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+class TextModeReader {
+ public:
+  explicit TextModeReader(HANDLE file) : file_(file) {}
+
+  // Up to `size` bytes of text; 0 at the end of the text.
+  size_t read(char* out, size_t size);
+
+ private:
+  int next();  // the next raw byte, or -1 at the end of the file
+  HANDLE file_;
+  char raw_[512];
+  size_t rawLen_ = 0, rawPos_ = 0;
+  int pending_ = -1;  // a byte read ahead after a carriage return
+  bool ended_ = false;
+};
