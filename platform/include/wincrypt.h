@@ -1,0 +1,139 @@
+// CryptoAPI subset of advapi32: providers, hashes and symmetric keys. Names, types and
+// values are those of the Windows SDK.
+#pragma once
+
+#include <windows.h>
+#include <winerror.h>
+
+typedef ULONG_PTR HCRYPTPROV;
+typedef ULONG_PTR HCRYPTKEY;
+typedef ULONG_PTR HCRYPTHASH;
+typedef unsigned int ALG_ID;
+
+// ---- algorithm identifiers: class | type | sub-id ----
+#define GET_ALG_CLASS(x) ((x) & (7 << 13))
+#define GET_ALG_TYPE(x) ((x) & (15 << 9))
+#define GET_ALG_SID(x) ((x) & (511))
+
+#define ALG_CLASS_ANY (0)
+#define ALG_CLASS_SIGNATURE (1 << 13)
+#define ALG_CLASS_MSG_ENCRYPT (2 << 13)
+#define ALG_CLASS_DATA_ENCRYPT (3 << 13)
+#define ALG_CLASS_HASH (4 << 13)
+#define ALG_CLASS_KEY_EXCHANGE (5 << 13)
+
+#define ALG_TYPE_ANY (0)
+#define ALG_TYPE_DSS (1 << 9)
+#define ALG_TYPE_RSA (2 << 9)
+#define ALG_TYPE_BLOCK (3 << 9)
+#define ALG_TYPE_STREAM (4 << 9)
+
+#define ALG_SID_ANY (0)
+#define ALG_SID_RSA_ANY 0
+#define ALG_SID_RC2 2
+#define ALG_SID_RC4 1
+#define ALG_SID_MD2 1
+#define ALG_SID_MD4 2
+#define ALG_SID_MD5 3
+#define ALG_SID_SHA 4
+#define ALG_SID_SHA1 4
+
+#define CALG_MD2 (ALG_CLASS_HASH | ALG_TYPE_ANY | ALG_SID_MD2)
+#define CALG_MD4 (ALG_CLASS_HASH | ALG_TYPE_ANY | ALG_SID_MD4)
+#define CALG_MD5 (ALG_CLASS_HASH | ALG_TYPE_ANY | ALG_SID_MD5)
+#define CALG_SHA (ALG_CLASS_HASH | ALG_TYPE_ANY | ALG_SID_SHA)
+#define CALG_SHA1 (ALG_CLASS_HASH | ALG_TYPE_ANY | ALG_SID_SHA1)
+#define CALG_RSA_SIGN (ALG_CLASS_SIGNATURE | ALG_TYPE_RSA | ALG_SID_RSA_ANY)
+#define CALG_RSA_KEYX (ALG_CLASS_KEY_EXCHANGE | ALG_TYPE_RSA | ALG_SID_RSA_ANY)
+#define CALG_RC2 (ALG_CLASS_DATA_ENCRYPT | ALG_TYPE_BLOCK | ALG_SID_RC2)
+#define CALG_RC4 (ALG_CLASS_DATA_ENCRYPT | ALG_TYPE_STREAM | ALG_SID_RC4)
+
+// ---- providers ----
+#define PROV_RSA_FULL 1
+#define MS_DEF_PROV_A "Microsoft Base Cryptographic Provider v1.0"
+
+// CryptAcquireContext flags
+#define CRYPT_VERIFYCONTEXT 0xF0000000
+#define CRYPT_NEWKEYSET 0x00000008
+#define CRYPT_DELETEKEYSET 0x00000010
+#define CRYPT_MACHINE_KEYSET 0x00000020
+#define CRYPT_SILENT 0x00000040
+
+// CryptGenKey / CryptDeriveKey flags; the upper 16 bits carry the key length in bits
+#define CRYPT_EXPORTABLE 0x00000001
+#define CRYPT_USER_PROTECTED 0x00000002
+#define CRYPT_CREATE_SALT 0x00000004
+#define CRYPT_UPDATE_KEY 0x00000008
+#define CRYPT_NO_SALT 0x00000010
+
+// key specifications
+#define AT_KEYEXCHANGE 1
+#define AT_SIGNATURE 2
+
+// ---- hash parameters ----
+#define HP_ALGID 0x0001
+#define HP_HASHVAL 0x0002
+#define HP_HASHSIZE 0x0004
+
+// ---- key parameters ----
+#define KP_IV 1
+#define KP_SALT 2
+#define KP_PADDING 3
+#define KP_MODE 4
+#define KP_MODE_BITS 5
+#define KP_PERMISSIONS 6
+#define KP_ALGID 7
+#define KP_BLOCKLEN 8
+#define KP_KEYLEN 9
+#define KP_SALT_EX 10
+#define KP_EFFECTIVE_KEYLEN 19
+
+// KP_PADDING values
+#define PKCS5_PADDING 1
+#define RANDOM_PADDING 2
+#define ZERO_PADDING 3
+
+// KP_MODE values
+#define CRYPT_MODE_CBC 1
+#define CRYPT_MODE_ECB 2
+#define CRYPT_MODE_OFB 3
+#define CRYPT_MODE_CFB 4
+#define CRYPT_MODE_CTS 5
+
+// KP_PERMISSIONS bits
+#define CRYPT_ENCRYPT 0x0001
+#define CRYPT_DECRYPT 0x0002
+#define CRYPT_EXPORT 0x0004
+#define CRYPT_READ 0x0008
+#define CRYPT_WRITE 0x0010
+#define CRYPT_MAC 0x0020
+
+// ---- providers and contexts ----
+PW_EXTERN_C BOOL WINAPI CryptAcquireContextA(HCRYPTPROV* phProv, LPCSTR szContainer,
+                                             LPCSTR szProvider, DWORD dwProvType, DWORD dwFlags);
+PW_EXTERN_C BOOL WINAPI CryptReleaseContext(HCRYPTPROV hProv, DWORD dwFlags);
+
+// ---- hashes ----
+PW_EXTERN_C BOOL WINAPI CryptCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey,
+                                        DWORD dwFlags, HCRYPTHASH* phHash);
+PW_EXTERN_C BOOL WINAPI CryptHashData(HCRYPTHASH hHash, const BYTE* pbData, DWORD dwDataLen,
+                                      DWORD dwFlags);
+PW_EXTERN_C BOOL WINAPI CryptGetHashParam(HCRYPTHASH hHash, DWORD dwParam, BYTE* pbData,
+                                          DWORD* pdwDataLen, DWORD dwFlags);
+PW_EXTERN_C BOOL WINAPI CryptDestroyHash(HCRYPTHASH hHash);
+
+// ---- keys ----
+PW_EXTERN_C BOOL WINAPI CryptDeriveKey(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTHASH hBaseData,
+                                       DWORD dwFlags, HCRYPTKEY* phKey);
+PW_EXTERN_C BOOL WINAPI CryptGetUserKey(HCRYPTPROV hProv, DWORD dwKeySpec, HCRYPTKEY* phUserKey);
+PW_EXTERN_C BOOL WINAPI CryptGetKeyParam(HCRYPTKEY hKey, DWORD dwParam, BYTE* pbData,
+                                         DWORD* pdwDataLen, DWORD dwFlags);
+PW_EXTERN_C BOOL WINAPI CryptSetKeyParam(HCRYPTKEY hKey, DWORD dwParam, const BYTE* pbData,
+                                         DWORD dwFlags);
+PW_EXTERN_C BOOL WINAPI CryptDestroyKey(HCRYPTKEY hKey);
+
+// ---- symmetric ciphers ----
+PW_EXTERN_C BOOL WINAPI CryptEncrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWORD dwFlags,
+                                     BYTE* pbData, DWORD* pdwDataLen, DWORD dwBufLen);
+PW_EXTERN_C BOOL WINAPI CryptDecrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWORD dwFlags,
+                                     BYTE* pbData, DWORD* pdwDataLen);
