@@ -59,6 +59,14 @@ void bindText(sqlite3_stmt* s, int i, const std::string& t) {
   sqlite3_bind_text(s, i, t.data(), int(t.size()), SQLITE_TRANSIENT);
 }
 
+// A blob column's bytes; an empty blob comes back from SQLite as a null pointer.
+void columnBytes(sqlite3_stmt* s, int column, std::string* out) {
+  const void* blob = sqlite3_column_blob(s, column);
+  int size = sqlite3_column_bytes(s, column);
+  if (blob && size > 0) out->assign(static_cast<const char*>(blob), size_t(size));
+  else out->clear();
+}
+
 }  // namespace
 
 Hive* Hive::get(HiveId id) {
@@ -241,8 +249,7 @@ LONG Hive::queryValue(int64_t key, std::string_view name, DWORD* type, std::stri
   int rc = sqlite3_step(s);
   if (rc == SQLITE_ROW) {
     *type = DWORD(sqlite3_column_int64(s, 0));
-    const void* blob = sqlite3_column_blob(s, 1);
-    data->assign(static_cast<const char*>(blob), size_t(sqlite3_column_bytes(s, 1)));
+    columnBytes(s, 1, data);
     return ERROR_SUCCESS;
   }
   if (rc != SQLITE_DONE) return status(rc);
@@ -264,7 +271,9 @@ LONG Hive::setValue(int64_t key, std::string_view name, DWORD type, std::string_
       bindText(s, 2, codepage::ansiToUtf8(name));
       bindText(s, 3, codepage::foldAnsi(name));
       sqlite3_bind_int64(s, 4, type);
-      sqlite3_bind_blob(s, 5, data.data(), int(data.size()), SQLITE_STATIC);
+      // An empty value is an empty blob, never SQL NULL.
+      if (data.empty()) sqlite3_bind_zeroblob(s, 5, 0);
+      else sqlite3_bind_blob(s, 5, data.data(), int(data.size()), SQLITE_STATIC);
       st = status(sqlite3_step(s));
     }
   }
@@ -323,8 +332,7 @@ LONG Hive::enumValue(int64_t key, DWORD index, ValueRecord* value) {
   if (rc == SQLITE_ROW) {
     value->name = codepage::utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
     value->type = DWORD(sqlite3_column_int64(s, 1));
-    value->data.assign(static_cast<const char*>(sqlite3_column_blob(s, 2)),
-                       size_t(sqlite3_column_bytes(s, 2)));
+    columnBytes(s, 2, &value->data);
     return ERROR_SUCCESS;
   }
   return rc == SQLITE_DONE ? ERROR_NO_MORE_ITEMS : status(rc);

@@ -1,0 +1,102 @@
+// Text-mode reading and the command file reader on files of the emulated machine.
+#include "dispatch/storage_manager.h"
+#include "dispatch/text_mode_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+void writeFile(const char* path, const std::string& bytes) {
+  HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  DWORD n = 0;
+  ASSERT_TRUE(WriteFile(h, bytes.data(), DWORD(bytes.size()), &n, nullptr));
+  CloseHandle(h);
+}
+
+// All pieces of at most `piece` bytes, joined, and how many reads delivered text.
+std::string readAll(const std::string& bytes, size_t piece, int* reads = nullptr) {
+  writeFile("c:\\textmode.txt", bytes);
+  HANDLE h = CreateFileA("c:\\textmode.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_NE(h, INVALID_HANDLE_VALUE);
+  TextModeReader reader(h);
+  std::string out;
+  char buf[64];
+  int count = 0;
+  while (size_t n = reader.read(buf, piece)) {
+    out.append(buf, n);
+    ++count;
+  }
+  CloseHandle(h);
+  if (reads) *reads = count;
+  return out;
+}
+
+TEST(TextModeReader, DropsCarriageReturnBeforeLineFeedOnly) {
+  EXPECT_EQ(readAll("H,5\r\n", 25), "H,5\n");
+  EXPECT_EQ(readAll("a\rb\r\r\nc\r", 25), "a\rb\r\nc\r");
+  EXPECT_EQ(readAll("\r\n\r\n", 1), "\n\n");
+}
+
+TEST(TextModeReader, PairSplitAcrossRawBlocksIsStillOneLineFeed) {
+  std::string bytes(511, 'x');
+  bytes += "\r\nend";
+  EXPECT_EQ(readAll(bytes, 25), std::string(511, 'x') + "\nend");
+}
+
+TEST(TextModeReader, Byte26EndsTheText) {
+  EXPECT_EQ(readAll(std::string("H,5\x1a" "ignored", 11), 25), "H,5");
+  EXPECT_EQ(readAll("\x1a", 25), "");
+}
+
+TEST(TextModeReader, ThousandCharactersComeInFortyPieces) {
+  int reads = 0;
+  EXPECT_EQ(readAll(std::string(1000, 'q'), 25, &reads), std::string(1000, 'q'));
+  EXPECT_EQ(reads, 40);
+}
+
+class CommandFileTest : public ::testing::Test {
+ protected:
+  Storage_Manager_No_console manager;
+  LONG error = 0;
+  std::unique_ptr<char[]> copy;
+};
+
+TEST_F(CommandFileTest, ZeroByteCutsOnlyTheRestOfItsPieceAndFileIsDeleted) {
+  std::string bytes = std::string(10, 'A') + '\0' + std::string(14, 'B') + "CCCCC";
+  writeFile("c:\\cmd1.txt", bytes);
+  ASSERT_TRUE(manager.readCommandLineFromFile(&error, "c:\\cmd1.txt", &copy));
+  EXPECT_STREQ(copy.get(), "AAAAAAAAAACCCCC");
+  EXPECT_EQ(GetFileAttributesA("c:\\cmd1.txt"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(error, 0);
+}
+
+TEST_F(CommandFileTest, EmptyFileGivesEmptyTextAndReplacesTheOldCopy) {
+  copy = std::make_unique<char[]>(4);
+  writeFile("c:\\cmd2.txt", "");
+  ASSERT_TRUE(manager.readCommandLineFromFile(&error, "c:\\cmd2.txt", &copy));
+  ASSERT_NE(copy, nullptr);
+  EXPECT_STREQ(copy.get(), "");
+}
+
+TEST_F(CommandFileTest, HighAnsiBytesPassThroughUnchanged) {
+  std::string bytes = "W,\x80\x81\xff\xe9";
+  writeFile("c:\\cmd3.txt", bytes);
+  ASSERT_TRUE(manager.readCommandLineFromFile(&error, "c:\\cmd3.txt", &copy));
+  EXPECT_EQ(std::string(copy.get()), bytes);
+}
+
+TEST_F(CommandFileTest, UnreadableFileIs7031) {
+  EXPECT_FALSE(manager.readCommandLineFromFile(&error, "c:\\no-such-file.txt", &copy));
+  EXPECT_EQ(error, 7031);
+  ASSERT_TRUE(CreateDirectoryA("c:\\a-folder", nullptr));
+  error = 0;
+  EXPECT_FALSE(manager.readCommandLineFromFile(&error, "c:\\a-folder", &copy));
+  EXPECT_EQ(error, 7031);
+  EXPECT_NE(GetFileAttributesA("c:\\a-folder"), INVALID_FILE_ATTRIBUTES);
+}
+
+}  // namespace

@@ -1,0 +1,171 @@
+// The trace writer against the emulated machine: settings from both hives, the
+// nesting depth's limits, and what is (not) created on disk.
+#include "trace/trace.h"
+#include "trace/trace_log.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+const char* kKey = "Software\\Velmora\\Tessera";
+
+void setValue(HKEY root, const char* name, DWORD type, const void* data, DWORD size) {
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(root, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), 0);
+  ASSERT_EQ(RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size), 0);
+  RegCloseKey(key);
+}
+
+void setDword(HKEY root, const char* name, DWORD v) { setValue(root, name, REG_DWORD, &v, 4); }
+void setString(HKEY root, const char* name, const std::string& s) {
+  setValue(root, name, REG_SZ, s.c_str(), DWORD(s.size() + 1));
+}
+
+void clearSettings() {
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    HKEY key;
+    if (RegOpenKeyExA(root, kKey, 0, KEY_ALL_ACCESS, &key) != 0) continue;
+    for (const char* name : {"doTrace", "PW_LogPath", "PW_LogFileName"}) RegDeleteValueA(key, name);
+    RegCloseKey(key);
+  }
+}
+
+std::string host(const std::string& relative) {
+  return std::string(std::getenv("PW_MACHINE_ROOT")) + "/drive_c/" + relative;
+}
+
+bool exists(const std::string& path) {
+  struct stat st{};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+std::vector<std::string> lines(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream all;
+  all << in.rdbuf();
+  std::vector<std::string> out;
+  std::string text = all.str(), line;
+  for (size_t i = 0; i < text.size();) {
+    size_t end = text.find("\r\n", i);
+    if (end == std::string::npos) break;
+    out.push_back(text.substr(i, end - i));
+    i = end + 2;
+  }
+  return out;
+}
+
+size_t indentOf(const std::string& line) { return line.find_first_not_of(' '); }
+
+class TraceLogTest : public ::testing::Test {
+ protected:
+  void SetUp() override { clearSettings(); }
+  void TearDown() override { clearSettings(); }
+};
+
+TEST_F(TraceLogTest, TracingOffUnlessDoTraceReadsAsOne) {
+  for (int variant = 0; variant < 3; ++variant) {
+    clearSettings();
+    setString(HKEY_CURRENT_USER, "PW_LogPath", "c:\\off_logs");
+    if (variant == 1) setDword(HKEY_CURRENT_USER, "doTrace", 2);
+    if (variant == 2) {  // eight bytes is longer than the four read: not read
+      uint64_t one = 1;
+      setValue(HKEY_CURRENT_USER, "doTrace", REG_QWORD, &one, 8);
+    }
+    TraceLog log;
+    log.write("nothing", TRACE_START, '@');
+    EXPECT_FALSE(log.enabled()) << variant;
+    EXPECT_FALSE(exists(host("off_logs"))) << variant;
+  }
+}
+
+TEST_F(TraceLogTest, DoTraceIsTakenAsAnIntegerWhateverItsType) {
+  BYTE one = 1;
+  setValue(HKEY_CURRENT_USER, "doTrace", REG_BINARY, &one, 1);
+  TraceLog log;
+  EXPECT_TRUE(log.enabled());
+}
+
+TEST_F(TraceLogTest, MachineDoTraceSwitchesOnButFolderComesFromUserOnly) {
+  setDword(HKEY_CURRENT_USER, "doTrace", 0);
+  setDword(HKEY_LOCAL_MACHINE, "doTrace", 1);
+  setString(HKEY_LOCAL_MACHINE, "PW_LogPath", "c:\\machine_logs");
+  TraceLog log;
+  ASSERT_TRUE(log.enabled());
+  EXPECT_EQ(log.folder(), "c:\\PWY_log");
+  EXPECT_EQ(log.fileName(), "Portwyn.log");
+}
+
+TEST_F(TraceLogTest, LongStringSettingsAreReadWithTheSecondQueryAndCutToTheBuffer) {
+  setDword(HKEY_CURRENT_USER, "doTrace", 1);
+  setString(HKEY_CURRENT_USER, "PW_LogFileName", "abcdefghijklmnopqrstu.log");  // 25 characters
+  setString(HKEY_CURRENT_USER, "PW_LogPath", "c:\\" + std::string(300, 'p'));
+  TraceLog log;
+  ASSERT_TRUE(log.enabled());
+  EXPECT_EQ(log.fileName(), "abcdefghijklmnopqrstu.log");
+  EXPECT_EQ(log.folder().size(), TraceLog::kMaxText);
+  log.write("lost: the log path is longer than 255 characters", TRACE_PLAIN, '@');
+  EXPECT_EQ(log.depth(), -1);
+}
+
+TEST_F(TraceLogTest, NestingStopsAt24AndEndLinesThenStandLessIndented) {
+  setDword(HKEY_CURRENT_USER, "doTrace", 1);
+  setString(HKEY_CURRENT_USER, "PW_LogPath", "c:\\nest_logs");
+  TraceLog log;
+  log.write("before any start", TRACE_PLAIN, '@');
+  for (int i = 0; i < 30; ++i) log.write("start", TRACE_START, '@');
+  EXPECT_EQ(log.depth(), 24);
+  for (int i = 0; i < 30; ++i) log.write("end", TRACE_END, '=');
+  EXPECT_EQ(log.depth(), 0);
+
+  std::vector<std::string> got = lines(host("nest_logs/Portwyn.log"));
+  ASSERT_EQ(got.size(), 1u + 30 * 2 + 30 * 2);
+  EXPECT_EQ(indentOf(got[0]), 0u);
+  // Starts at depths 0..24, then five more at 24.
+  for (int i = 0; i < 30; ++i) {
+    size_t want = size_t(std::min(i, 24)) * 2;
+    EXPECT_EQ(indentOf(got[1 + 2 * i]), want) << "separator of start " << i;
+    EXPECT_EQ(got[1 + 2 * i].substr(want), std::string(71, '@'));
+    EXPECT_EQ(indentOf(got[2 + 2 * i]), want) << "start " << i;
+  }
+  // Ends at 24, 23, ... 0, and the depth stays at 0 for the last five.
+  for (int i = 0; i < 30; ++i) {
+    size_t want = size_t(std::max(24 - i, 0)) * 2;
+    EXPECT_EQ(indentOf(got[61 + 2 * i]), want) << "end " << i;
+    EXPECT_EQ(got[62 + 2 * i].substr(want), std::string(71, '=')) << "separator of end " << i;
+  }
+}
+
+TEST_F(TraceLogTest, ParentOfTheLogFolderBecomesTheCurrentDirectory) {
+  setDword(HKEY_CURRENT_USER, "doTrace", 1);
+  ASSERT_TRUE(CreateDirectoryA("c:\\base", nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  setString(HKEY_CURRENT_USER, "PW_LogPath", "c:\\base\\logs");
+  ASSERT_TRUE(SetCurrentDirectoryA("c:\\"));
+  TraceLog log;
+  log.write("x", TRACE_PLAIN, '@');
+  char cur[MAX_PATH];
+  ASSERT_GT(GetCurrentDirectoryA(MAX_PATH, cur), 0u);
+  EXPECT_STREQ(cur, "C:\\base");
+  EXPECT_TRUE(exists(host("base/logs/Portwyn.log")));
+}
+
+TEST_F(TraceLogTest, MissingParentWritesNothingAndLeavesTheCurrentDirectory) {
+  setDword(HKEY_CURRENT_USER, "doTrace", 1);
+  setString(HKEY_CURRENT_USER, "PW_LogPath", "c:\\no_such_parent\\logs");
+  ASSERT_TRUE(SetCurrentDirectoryA("c:\\"));
+  TraceLog log;
+  log.write("lost", TRACE_START, '@');
+  EXPECT_EQ(log.depth(), 0);  // the depth moves even when the line is lost
+  char cur[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, cur);
+  EXPECT_STREQ(cur, "C:\\");
+  EXPECT_FALSE(exists(host("no_such_parent")));
+}
+
+}  // namespace
