@@ -5,7 +5,13 @@
 namespace {
 
 const Command kCommands[] = {
+    {'B', 7,
+     [](CommandContext& c, LONG* e, const char* a) { return c.manager.storeBlob(e, a, 0); }},
+    {'D', 3,
+     [](CommandContext& c, LONG* e, const char* a) { return c.manager.deletePending(e, a); }},
     {'H', 2, [](CommandContext& c, LONG* e, const char* a) { return c.manager.storeHwid1(e, a); }},
+    {'N', 7,
+     [](CommandContext& c, LONG* e, const char* a) { return c.manager.storeBlob(e, a, 1); }},
     {'W', 2, [](CommandContext& c, LONG* e, const char* a) { return c.manager.storeHwid2(e, a); }},
 };
 

@@ -4,6 +4,10 @@
 
 #include <windows.h>
 
+#include <oleauto.h>
+
+#include "registry/blob_fields.h"
+
 #include <memory>
 
 class Storage_Manager_No_console {
@@ -14,4 +18,17 @@ class Storage_Manager_No_console {
   // 'H' and 'W': the hardware identifiers (registry/hwid_store.cpp).
   bool storeHwid1(LONG* error, const char* args);
   bool storeHwid2(LONG* error, const char* args);
+
+  // 'B' (selector 0, CryptoAPI RC2) and 'N' (selector 1, light cipher): a registry
+  // value written only when its check blob decrypts to its data under the forced key
+  // (registry/protected_store.cpp, registry/blob_params.cpp, registry/blob_check.cpp).
+  bool storeBlob(LONG* error, const char* args, int selector);
+  bool getParams(LONG* error, const char* args, BlobFields* fields);
+  bool checkBlob(LONG* error, const BYTE* data, LONG length, const char* blobText, int selector);
+  bool decryptBlob(LONG* error, VARIANT in, VARIANT* out, int selector);
+
+  // 'D': a key of the local machine deleted with everything below it
+  // (registry/key_tree_delete.cpp). RecurseDeleteKey answers a registry status.
+  bool deletePending(LONG* error, const char* args);
+  LONG RecurseDeleteKey(HKEY parent, const char* name);
 };

@@ -1,0 +1,62 @@
+// lightCrypto_Manager: the transform. Every call starts the key stream afresh at
+// the first key byte, so encryption and decryption are one XOR.
+#include "crypto/light_crypto_manager.h"
+#include "crypto/light_key_stream.h"
+#include "trace/error_stack.h"
+#include "trace/trace.h"
+
+#include <new>
+
+namespace {
+
+constexpr LONG kNotInitialised = 3215;
+
+}  // namespace
+
+bool lightCrypto_Manager::BuildTempKey(LONG length, BYTE* out) {
+  writeCryptoTrace("lightCrypto_Manager::BuildTempKey - start", TRACE_START);
+  // A key of no bytes (only an empty stored key could give one) makes no stream.
+  if (keyLength_ <= 0 && length > 0) {
+    writeCryptoTrace("lightCrypto_Manager::BuildTempKey - error (empty key)", TRACE_END);
+    return false;
+  }
+  std::span<const BYTE> key(key_.get(), size_t(keyLength_));
+  std::span<const BYTE> inverse(inverseKey_.get(), size_t(keyLength_));
+  fillLightKeyStream(key, inverse, std::span(out, size_t(length)));
+  writeCryptoTrace("lightCrypto_Manager::BuildTempKey - end", TRACE_END);
+  return true;
+}
+
+bool lightCrypto_Manager::DataEncrypt(LONG* error, const BYTE* in, LONG length, BYTE* out) {
+  writeCryptoTrace("lightCrypto_Manager::DataEncrypt - start", TRACE_START);
+  if (!isInitialised()) {
+    writeCryptoTrace("lightCrypto_Manager::DataEncrypt - error (not initialised)", TRACE_END);
+    SetError(error, kNotInitialised);
+    return false;
+  }
+  std::unique_ptr<BYTE[]> temp(new (std::nothrow) BYTE[size_t(length)]());
+  if (!temp || !BuildTempKey(length, temp.get())) {
+    writeCryptoTrace("lightCrypto_Manager::DataEncrypt - error (unable to build temp key)",
+                     TRACE_END);
+    return false;
+  }
+  for (LONG i = 0; i < length; ++i) out[i] = BYTE(in[i] ^ temp[i]);
+  temp.reset();
+  writeCryptoTrace("lightCrypto_Manager::DataEncrypt - end", TRACE_END);
+  return true;
+}
+
+bool lightCrypto_Manager::DataDecrypt(LONG* error, const BYTE* in, LONG length, BYTE* out) {
+  writeCryptoTrace("lightCrypto_Manager::DataDecrypt - start", TRACE_START);
+  if (!isInitialised()) {
+    writeCryptoTrace("lightCrypto_Manager::DataDecrypt - error (not initialised)", TRACE_END);
+    SetError(error, kNotInitialised);
+    return false;
+  }
+  if (!DataEncrypt(error, in, length, out)) {
+    writeCryptoTrace("lightCrypto_Manager::DataDecrypt - error (unable to decrypt)", TRACE_END);
+    return false;
+  }
+  writeCryptoTrace("lightCrypto_Manager::DataDecrypt - end", TRACE_END);
+  return true;
+}

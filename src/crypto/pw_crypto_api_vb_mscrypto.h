@@ -1,0 +1,28 @@
+// PwCryptoApiVB_MSCrypto: decrypts byte arrays carried in VARIANTs with an RC2
+// key that the CryptoAPI base provider derives from the MD5 digest of pass data.
+#pragma once
+
+#include <windows.h>
+
+#include <oleauto.h>
+#include <wincrypt.h>
+
+class PwCryptoApiVB_MSCrypto {
+ public:
+  PwCryptoApiVB_MSCrypto() = default;
+  virtual ~PwCryptoApiVB_MSCrypto();
+  PwCryptoApiVB_MSCrypto(const PwCryptoApiVB_MSCrypto&) = delete;
+  PwCryptoApiVB_MSCrypto& operator=(const PwCryptoApiVB_MSCrypto&) = delete;
+
+  // Derives the key from `pass`; again on an initialised proxy, the provider stays
+  // and the key is replaced.
+  bool PWpxyInit(const BYTE* pass, LONG passLength, LONG* error);
+  // On success `out` holds a new byte array with the plaintext, padding removed;
+  // on failure it is not written.
+  bool PWpxyDecrypt(VARIANT in, VARIANT* out, LONG* error);
+
+ private:
+  HCRYPTKEY key_ = 0;
+  HCRYPTPROV provider_ = 0;
+  bool initialised_ = false;
+};

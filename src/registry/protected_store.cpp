@@ -1,0 +1,100 @@
+// 'B' and 'N': one registry value, written only for a caller that proves it holds
+// the forced key. Nothing touches the registry before the check blob has passed.
+#include "dispatch/storage_manager.h"
+#include "registry/base64_decoder.h"
+#include "registry/reg_key.h"
+#include "trace/trace.h"
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr LONG kKeyNotWritable = 7001;
+constexpr LONG kValueNotWritten = 7002;
+constexpr LONG kBadHive = 7009;
+constexpr LONG kBadType = 7010;
+constexpr LONG kDecodeFault = 7011;
+constexpr LONG kDecodesToNothing = 7012;
+constexpr LONG kStoreFault = 7018;
+
+bool endFalse() {
+  writeTrace("PWEXE Storage_Manager_No_console::storeBlob - End false", TRACE_END);
+  return false;
+}
+
+HKEY hiveOf(char letter) {
+  if (letter == 'C') return HKEY_CURRENT_USER;
+  if (letter == 'L') return HKEY_LOCAL_MACHINE;
+  return nullptr;
+}
+
+DWORD typeOf(char letter) {
+  if (letter == 'B') return REG_BINARY;
+  if (letter == 'D') return REG_DWORD;
+  if (letter == 'S') return REG_SZ;
+  return REG_NONE;
+}
+
+}  // namespace
+
+bool Storage_Manager_No_console::storeBlob(LONG* error, const char* args, int selector) {
+  writeTrace("PWEXE Storage_Manager_No_console::storeBlob - Start", TRACE_START);
+  BlobFields fields;
+  if (!getParams(error, args, &fields)) return endFalse();
+  RegKey key;
+  std::unique_ptr<BYTE[]> data;
+  try {
+    HKEY hive = hiveOf(fields.hive[0]);
+    if (!hive) {
+      *error = kBadHive;
+      return endFalse();
+    }
+
+    LONG length = 0;
+    try {
+      const LONG textLength = LONG(fields.valueData.size());
+      base64Decode(textLength, fields.valueData.c_str(), nullptr, &length);
+      if (length == 0) {
+        *error = kDecodesToNothing;
+        return endFalse();
+      }
+      data = std::make_unique<BYTE[]>(size_t(length));
+      base64Decode(textLength, fields.valueData.c_str(), data.get(), &length);
+    } catch (...) {
+      data.reset();
+      *error = kDecodeFault;
+      return endFalse();
+    }
+
+    if (!checkBlob(error, data.get(), length, fields.checkBlob.c_str(), selector))
+      return endFalse();
+
+    // The type is looked at only once the check blob has passed.
+    DWORD type = typeOf(fields.valueType[0]);
+    if (type == REG_NONE) {
+      *error = kBadType;
+      return endFalse();
+    }
+    DWORD disposition = 0;
+    if (RegCreateKeyExA(hive, fields.keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_WRITE, nullptr, key.out(), &disposition) != ERROR_SUCCESS) {
+      *error = kKeyNotWritable;
+      return endFalse();
+    }
+    if (RegSetValueExA(key.get(), fields.valueName.c_str(), 0, type, data.get(), DWORD(length)) !=
+        ERROR_SUCCESS) {
+      key.close();
+      *error = kValueNotWritten;
+      return endFalse();
+    }
+    key.close();
+  } catch (...) {
+    key.close();
+    *error = kStoreFault;
+    writeTrace("PWEXE Storage_Manager_No_console::storeBlob - End catch", TRACE_END);
+    return false;
+  }
+  writeTrace("PWEXE Storage_Manager_No_console::storeBlob - End true", TRACE_END);
+  return true;
+}
