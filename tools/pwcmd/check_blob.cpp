@@ -1,0 +1,77 @@
+#include "check_blob.h"
+
+#include <wincrypt.h>
+
+#include "crypto/forced_key.h"
+#include "crypto/light_key_stream.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr const char* kBaseProvider = "Microsoft Base Cryptographic Provider v1.0";
+constexpr DWORD kRc2Block = 8;
+
+std::string describe(const char* call) {
+  char text[96];
+  std::snprintf(text, sizeof text, "%s failed (error 0x%08X)", call, unsigned(GetLastError()));
+  return text;
+}
+
+struct Provider {
+  HCRYPTPROV h = 0;
+  ~Provider() {
+    if (h) CryptReleaseContext(h, 0);
+  }
+};
+struct Hash {
+  HCRYPTHASH h = 0;
+  ~Hash() {
+    if (h) CryptDestroyHash(h);
+  }
+};
+struct Key {
+  HCRYPTKEY h = 0;
+  ~Key() {
+    if (h) CryptDestroyKey(h);
+  }
+};
+
+}  // namespace
+
+bool rc2CheckBlob(std::span<const BYTE> data, std::vector<BYTE>* blob, std::string* failure) {
+  Provider provider;
+  if (!CryptAcquireContextA(&provider.h, nullptr, kBaseProvider, PROV_RSA_FULL,
+                            CRYPT_VERIFYCONTEXT)) {
+    *failure = describe("CryptAcquireContextA");
+    return false;
+  }
+  Hash hash;
+  if (!CryptCreateHash(provider.h, CALG_MD5, 0, 0, &hash.h)) {
+    *failure = describe("CryptCreateHash");
+    return false;
+  }
+  if (!CryptHashData(hash.h, forcedKey().data(), DWORD(forcedKey().size()), 0)) {
+    *failure = describe("CryptHashData");
+    return false;
+  }
+  Key key;
+  if (!CryptDeriveKey(provider.h, CALG_RC2, hash.h, CRYPT_NO_SALT, &key.h)) {
+    *failure = describe("CryptDeriveKey");
+    return false;
+  }
+  // Final padding adds one to eight bytes.
+  blob->assign(data.begin(), data.end());
+  blob->resize(data.size() + kRc2Block);
+  DWORD length = DWORD(data.size());
+  if (!CryptEncrypt(key.h, 0, TRUE, 0, blob->data(), &length, DWORD(blob->size()))) {
+    *failure = describe("CryptEncrypt");
+    return false;
+  }
+  blob->resize(length);
+  return true;
+}
+
+std::vector<BYTE> lightCheckBlob(std::span<const BYTE> data) {
+  return lightTransform(forcedKey(), data);
+}
