@@ -1,0 +1,115 @@
+"""The trace log as an administrator reads it: settings, layout, nesting."""
+
+import os
+import stat
+import unittest
+
+from harness import HKCU_TESSERA, HKLM_TESSERA, TargetTest, separator, text_line
+
+AT = b"@"
+
+
+def main_block(command, handler_lines, result, closing_depth=0):
+    """The lines WinMain writes around its handler's block."""
+    return ([separator(AT), text_line(b"PWEXE MAIN - Start"), text_line(command),
+             text_line(b"PWEXE MAIN - entering the switch")] + handler_lines +
+            [text_line(b"lReturn=%d" % result, closing_depth),
+             text_line(b"PWEXE MAIN - end", closing_depth), separator(AT, closing_depth)])
+
+
+class TraceLogTest(TargetTest):
+    def test_successful_h5_writes_its_eleven_lines(self):
+        self.t.trace_on()
+        self.t.run("H,5")
+        self.assertEqual(self.t.masked_log(), main_block(b"H,5", [
+            separator(AT, 1),
+            text_line(b"PWExe Storage_Manager_No_console::storeHwid1 - Start", 1),
+            text_line(b"PWEXE Storage_Manager_No_console::storeHwid1 - End", 1),
+            separator(AT, 1),
+        ], 0))
+
+    def test_runs_append_to_the_same_log(self):
+        self.t.trace_on()
+        self.t.run("H,5")
+        self.t.run("Z")
+        log = self.t.masked_log()
+        self.assertEqual(len(log), 11 + 7)
+        self.assertEqual(log[11:], main_block(b"Z", [], 7007))
+
+    def test_failures_write_their_end_lines(self):
+        self.t.trace_on()
+        self.assertEqual(self.t.run("H,0").code, 7008)
+        self.assertEqual(self.t.masked_log(), main_block(b"H,0", [
+            separator(AT, 1),
+            text_line(b"PWExe Storage_Manager_No_console::storeHwid1 - Start", 1),
+            text_line(b"PWEXE Storage_Manager_No_console::storeHwid1 - End false", 1),
+            separator(AT, 1),
+        ], 7008))
+
+    def test_a_failed_w_leaves_the_closing_lines_one_level_deeper(self):
+        self.skip_on("wine", "reg.exe cannot deny writes to a hive under Wine")
+        self.run_ok("H,1")
+        self.t.trace_on()
+        hive = self.t.hive_file()
+        os.chmod(hive, stat.S_IRUSR)
+        try:
+            self.assertEqual(self.t.run("W,x").code, 7001)
+        finally:
+            os.chmod(hive, stat.S_IRUSR | stat.S_IWUSR)
+        self.assertEqual(self.t.masked_log(), main_block(b"W,x", [
+            separator(AT, 1),
+            text_line(b"PWEXE Storage_Manager_No_console::storeHwid2 - Start", 1),
+        ], 7001, closing_depth=1))
+
+    def test_no_log_unless_do_trace_reads_as_one(self):
+        for setting in [None, ("dword", 0), ("dword", 2), ("binary", "0100000000")]:
+            with self.subTest(setting=setting):
+                self.t.reset()
+                if setting and setting[0] == "dword":
+                    self.t.set_dword(HKCU_TESSERA, "doTrace", setting[1])
+                elif setting:
+                    self.t.set_binary(HKCU_TESSERA, "doTrace", setting[1])  # five bytes: not read
+                self.run_ok("H,5")
+                self.assertFalse(os.path.exists(self.t.c_path("PWY_log")))
+
+    def test_do_trace_of_any_type_counts_by_its_bytes(self):
+        self.t.set_binary(HKCU_TESSERA, "doTrace", "01")
+        self.run_ok("H,5")
+        self.assertEqual(len(self.t.log_lines()), 11)
+
+    def test_machine_switch_turns_tracing_on_but_folder_comes_from_the_user_key(self):
+        self.t.set_dword(HKCU_TESSERA, "doTrace", 0)
+        self.t.set_dword(HKLM_TESSERA, "doTrace", 1)
+        self.t.set_string(HKLM_TESSERA, "PW_LogPath", r"c:\machine_logs")
+        self.run_ok("H,5")
+        self.assertEqual(len(self.t.log_lines()), 11)
+        self.assertFalse(os.path.exists(self.t.c_path("machine_logs")))
+
+    def test_folder_and_long_file_name_from_the_user_key(self):
+        self.t.trace_on()
+        os.makedirs(self.t.c_path("logs"))
+        self.t.set_string(HKCU_TESSERA, "PW_LogPath", r"c:\logs\pw")
+        name = "twenty-five-characters.x"
+        name += "y" * (25 - len(name))
+        self.t.set_string(HKCU_TESSERA, "PW_LogFileName", name)
+        self.run_ok("H,5")
+        self.assertEqual(len(self.t.log_lines(r"logs\pw", name)), 11)
+        self.assertFalse(os.path.exists(self.t.c_path("PWY_log")))
+
+    def test_missing_parent_of_the_log_folder_loses_the_lines(self):
+        self.t.trace_on()
+        self.t.set_string(HKCU_TESSERA, "PW_LogPath", r"c:\no_parent\logs")
+        self.run_ok("H,5")
+        self.assertFalse(os.path.exists(self.t.c_path("no_parent")))
+
+    def test_overlong_settings_are_cut_safely(self):
+        self.t.trace_on()
+        self.t.set_string(HKCU_TESSERA, "PW_LogPath", "c:\\" + "p" * 300)
+        self.t.set_string(HKCU_TESSERA, "PW_LogFileName", "n" * 400)
+        self.run_ok("H,5")
+        self.assertFalse(any(name.startswith("n" * 10) for _, _, files in os.walk(self.t.c_path())
+                             for name in files))
+
+
+if __name__ == "__main__":
+    unittest.main()
