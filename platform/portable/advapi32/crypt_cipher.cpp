@@ -1,0 +1,159 @@
+// CryptEncrypt and CryptDecrypt for the base provider's block cipher. OpenSSL supplies
+// the raw RC2 block; chaining, padding and the state kept between calls are done here,
+// because the provider's rules for them are its own: the chain vector runs on across
+// calls until a Final call (successful or not) returns the key to its IV, Final
+// encryption always adds one to eight bytes of PKCS #5 padding, and Final decryption
+// removes it after checking every padding byte. Decryption works in place, so after a
+// padding failure the buffer holds the raw plaintext.
+#include <windows.h>
+
+#include <wincrypt.h>
+
+#include "advapi32/crypt_objects.h"
+
+#include <openssl/core_names.h>
+#include <openssl/evp.h>
+#include <openssl/params.h>
+
+#include <algorithm>
+
+namespace pw::crypt {
+
+bool setupKey(Key& key) {
+  key.chain = key.iv;
+  int keyBytes = int(key.keyLen + key.saltLen);
+  size_t effective = key.effectiveBits ? key.effectiveBits : key.keyLen * 8;
+  for (int encrypt = 0; encrypt <= 1; ++encrypt) {
+    CipherCtx& ctx = encrypt ? key.encryptor : key.decryptor;
+    if (!ctx) ctx.reset(EVP_CIPHER_CTX_new());
+    if (!ctx) return false;
+    // Length and effective bits must be in place before the key is set.
+    OSSL_PARAM params[] = {OSSL_PARAM_construct_size_t(OSSL_CIPHER_PARAM_RC2_KEYBITS, &effective),
+                           OSSL_PARAM_construct_end()};
+    if (!EVP_CipherInit_ex2(ctx.get(), rc2Ecb(), nullptr, nullptr, encrypt, nullptr) ||
+        !EVP_CIPHER_CTX_set_key_length(ctx.get(), keyBytes) ||
+        !EVP_CIPHER_CTX_set_params(ctx.get(), params) ||
+        !EVP_CipherInit_ex2(ctx.get(), nullptr, key.material.data(), nullptr, encrypt, nullptr))
+      return false;
+    EVP_CIPHER_CTX_set_padding(ctx.get(), 0);
+  }
+  return true;
+}
+
+}  // namespace pw::crypt
+
+namespace {
+
+using pw::crypt::kBlockBytes;
+using pw::crypt::Key;
+
+BOOL fail(DWORD code) {
+  SetLastError(code);
+  return FALSE;
+}
+
+void cipherBlock(EVP_CIPHER_CTX* ctx, BYTE* block) {
+  BYTE out[kBlockBytes];
+  int outLen = 0;
+  EVP_CipherUpdate(ctx, out, &outLen, block, int(kBlockBytes));
+  std::copy(out, out + kBlockBytes, block);
+}
+
+void encryptBlocks(Key& key, BYTE* data, DWORD len) {
+  for (DWORD at = 0; at < len; at += kBlockBytes) {
+    BYTE* block = data + at;
+    if (key.mode == CRYPT_MODE_CBC)
+      for (DWORD i = 0; i < kBlockBytes; ++i) block[i] ^= key.chain[i];
+    cipherBlock(key.encryptor.get(), block);
+    if (key.mode == CRYPT_MODE_CBC) std::copy(block, block + kBlockBytes, key.chain.begin());
+  }
+}
+
+void decryptBlocks(Key& key, BYTE* data, DWORD len) {
+  for (DWORD at = 0; at < len; at += kBlockBytes) {
+    BYTE* block = data + at;
+    BYTE cipherText[kBlockBytes];
+    std::copy(block, block + kBlockBytes, cipherText);
+    cipherBlock(key.decryptor.get(), block);
+    if (key.mode == CRYPT_MODE_CBC) {
+      for (DWORD i = 0; i < kBlockBytes; ++i) block[i] ^= key.chain[i];
+      std::copy(cipherText, cipherText + kBlockBytes, key.chain.begin());
+    }
+  }
+}
+
+// The key behind a handle, checked for a cipher it can run.
+Key* cipherKey(HCRYPTKEY hKey) {
+  Key* key = pw::crypt::objectFor<Key>(hKey);
+  if (!key) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  if (key->alg != CALG_RC2) {
+    SetLastError(NTE_BAD_KEY);
+    return nullptr;
+  }
+  if (key->mode != CRYPT_MODE_CBC && key->mode != CRYPT_MODE_ECB) {
+    SetLastError(NTE_BAD_ALGID);
+    return nullptr;
+  }
+  return key;
+}
+
+}  // namespace
+
+BOOL WINAPI CryptEncrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWORD dwFlags, BYTE* pbData,
+                         DWORD* pdwDataLen, DWORD dwBufLen) {
+  if (!pdwDataLen) return fail(ERROR_INVALID_PARAMETER);
+  if (dwFlags) return fail(NTE_BAD_FLAGS);
+  Key* key = cipherKey(hKey);
+  if (!key) return FALSE;
+
+  DWORD len = *pdwDataLen;
+  if (!Final && len % kBlockBytes) return fail(NTE_BAD_DATA);
+  DWORD total = (len / kBlockBytes + (Final ? 1 : 0)) * kBlockBytes;
+  if (!pbData) {  // a question about the size
+    *pdwDataLen = total;
+    return TRUE;
+  }
+  if (total > dwBufLen) {
+    *pdwDataLen = total;
+    return fail(ERROR_MORE_DATA);
+  }
+  if (hHash && !pw::crypt::hashPlaintext(hHash, pbData, len)) return FALSE;
+
+  for (DWORD i = len; i < total; ++i) pbData[i] = BYTE(total - len);
+  encryptBlocks(*key, pbData, total);
+  *pdwDataLen = total;
+  if (Final && !pw::crypt::setupKey(*key)) return fail(NTE_FAIL);
+  return TRUE;
+}
+
+BOOL WINAPI CryptDecrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWORD dwFlags, BYTE* pbData,
+                         DWORD* pdwDataLen) {
+  if (!pbData || !pdwDataLen) return fail(ERROR_INVALID_PARAMETER);
+  if (dwFlags) return fail(NTE_BAD_FLAGS);
+  Key* key = cipherKey(hKey);
+  if (!key) return FALSE;
+
+  DWORD len = *pdwDataLen;
+  if (Final && !len) return fail(NTE_BAD_LEN);
+  if (len % kBlockBytes) {
+    // Only whole blocks can be decrypted; the data is left as it is.
+    if (Final) pw::crypt::setupKey(*key);
+    return fail(NTE_BAD_DATA);
+  }
+
+  decryptBlocks(*key, pbData, len);
+  if (Final) {
+    BYTE pad = pbData[len - 1];
+    bool padOk = pad && pad <= kBlockBytes && pad <= len;
+    for (DWORD i = 1; padOk && i < pad; ++i) padOk = pbData[len - 1 - i] == pad;
+    pw::crypt::setupKey(*key);
+    if (!padOk) return fail(NTE_BAD_DATA);
+    len -= pad;
+  }
+  *pdwDataLen = len;
+  if (hHash && !pw::crypt::hashPlaintext(hHash, pbData, len)) return FALSE;
+  return TRUE;
+}

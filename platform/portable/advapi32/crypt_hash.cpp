@@ -1,0 +1,105 @@
+// CryptoAPI hashes (MD5 and SHA-1, as the base provider offers them) over OpenSSL.
+// Taking the value finishes a hash: it can be read again, but no data may be added.
+#include <windows.h>
+
+#include <wincrypt.h>
+
+#include "advapi32/crypt_objects.h"
+
+#include <openssl/evp.h>
+
+#include <cstring>
+
+namespace {
+
+using pw::crypt::Hash;
+using pw::crypt::objectFor;
+
+constexpr DWORD kUserData = 0x1;  // CRYPT_USERDATA: accepted and ignored
+
+BOOL fail(DWORD code) {
+  SetLastError(code);
+  return FALSE;
+}
+
+// The standard protocol for values of known size: a null buffer asks for the size, a
+// short one gets ERROR_MORE_DATA and the size.
+BOOL copyParam(BYTE* out, DWORD* outLen, const void* value, DWORD size) {
+  if (out) {
+    if (*outLen < size) {
+      *outLen = size;
+      return fail(ERROR_MORE_DATA);
+    }
+    std::memcpy(out, value, size);
+  }
+  *outLen = size;
+  return TRUE;
+}
+
+void finish(Hash& hash) {
+  if (hash.finished) return;
+  unsigned int size = 0;
+  EVP_DigestFinal_ex(hash.ctx.get(), hash.value.data(), &size);
+  hash.finished = true;
+}
+
+}  // namespace
+
+namespace pw::crypt {
+
+bool hashPlaintext(HCRYPTHASH hHash, const BYTE* data, DWORD len) {
+  Hash* hash = objectFor<Hash>(hHash);
+  if (!hash) return fail(ERROR_INVALID_PARAMETER);
+  if (hash->finished) return fail(NTE_BAD_HASH_STATE);
+  EVP_DigestUpdate(hash->ctx.get(), data, len);
+  return true;
+}
+
+}  // namespace pw::crypt
+
+BOOL WINAPI CryptCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey, DWORD dwFlags,
+                            HCRYPTHASH* phHash) {
+  if (!objectFor<pw::crypt::Provider>(hProv) || !phHash) return fail(ERROR_INVALID_PARAMETER);
+  if (dwFlags) return fail(NTE_BAD_FLAGS);
+  const EVP_MD* md = pw::crypt::digestFor(Algid);
+  if (!md) return fail(NTE_BAD_ALGID);  // keyed hashes (MAC, HMAC) are not offered
+
+  auto hash = std::make_unique<Hash>();
+  hash->alg = Algid;
+  hash->size = DWORD(EVP_MD_get_size(md));
+  hash->ctx.reset(EVP_MD_CTX_new());
+  if (!hash->ctx || !EVP_DigestInit_ex2(hash->ctx.get(), md, nullptr)) return fail(NTE_NO_MEMORY);
+  *phHash = pw::crypt::addObject(std::move(hash));
+  return TRUE;
+}
+
+BOOL WINAPI CryptHashData(HCRYPTHASH hHash, const BYTE* pbData, DWORD dwDataLen, DWORD dwFlags) {
+  if (!objectFor<Hash>(hHash)) return fail(ERROR_INVALID_PARAMETER);
+  if (dwFlags & ~kUserData) return fail(NTE_BAD_FLAGS);
+  if (!pbData && dwDataLen) return fail(ERROR_INVALID_PARAMETER);
+  return pw::crypt::hashPlaintext(hHash, pbData, dwDataLen);
+}
+
+BOOL WINAPI CryptGetHashParam(HCRYPTHASH hHash, DWORD dwParam, BYTE* pbData, DWORD* pdwDataLen,
+                              DWORD dwFlags) {
+  Hash* hash = objectFor<Hash>(hHash);
+  if (!hash || !pdwDataLen) return fail(ERROR_INVALID_PARAMETER);
+  if (dwFlags) return fail(NTE_BAD_FLAGS);
+  switch (dwParam) {
+    case HP_ALGID:
+      return copyParam(pbData, pdwDataLen, &hash->alg, sizeof(ALG_ID));
+    case HP_HASHSIZE:
+      return copyParam(pbData, pdwDataLen, &hash->size, sizeof(DWORD));
+    case HP_HASHVAL:
+      finish(*hash);
+      return copyParam(pbData, pdwDataLen, hash->value.data(), hash->size);
+    default:
+      return fail(NTE_BAD_TYPE);
+  }
+}
+
+BOOL WINAPI CryptDestroyHash(HCRYPTHASH hHash) {
+  if (!objectFor<Hash>(hHash)) return fail(ERROR_INVALID_PARAMETER);
+  pw::crypt::destroyObject(hHash);
+  return TRUE;
+}

@@ -1,0 +1,92 @@
+// The objects behind CryptoAPI handles (provider contexts, hashes, keys) and what they
+// share: the live-handle set, the OpenSSL library context with its algorithms, and
+// the base provider's key set-up. A handle is the object's address, honoured only while
+// the object is in the live set, so stale or made-up handles are refused, never followed:
+// a null, unknown or wrong kind of handle is ERROR_INVALID_PARAMETER, as advapi32 answers
+// before a provider sees the call.
+#pragma once
+
+#include <windows.h>
+
+#include <wincrypt.h>
+
+#include <array>
+#include <memory>
+#include <string>
+
+typedef struct evp_md_ctx_st EVP_MD_CTX;
+typedef struct evp_cipher_ctx_st EVP_CIPHER_CTX;
+typedef struct evp_md_st EVP_MD;
+typedef struct evp_cipher_st EVP_CIPHER;
+
+namespace pw::crypt {
+
+// The base provider's RC2 limits, in bits: its default (and minimum) key length and its
+// maximum; the salt of a salted key fills the key material up to 16 bytes.
+inline constexpr DWORD kRc2DefaultBits = 40;
+inline constexpr DWORD kRc2MaxBits = 56;
+inline constexpr DWORD kSaltedKeyBytes = 16;
+inline constexpr DWORD kBlockBytes = 8;
+
+struct CryptObject {
+  virtual ~CryptObject() = default;
+};
+
+struct Provider : CryptObject {
+  std::string container;  // empty for a verify context
+  DWORD flags = 0;        // as acquired: CRYPT_VERIFYCONTEXT, CRYPT_MACHINE_KEYSET, ...
+};
+
+struct MdCtxFree {
+  void operator()(EVP_MD_CTX* c) const;
+};
+struct CipherCtxFree {
+  void operator()(EVP_CIPHER_CTX* c) const;
+};
+using MdCtx = std::unique_ptr<EVP_MD_CTX, MdCtxFree>;
+using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree>;
+
+struct Hash : CryptObject {
+  ALG_ID alg = 0;
+  MdCtx ctx;
+  bool finished = false;  // the value has been taken; no more data may be added
+  std::array<BYTE, 64> value{};
+  DWORD size = 0;
+};
+
+struct Key : CryptObject {
+  ALG_ID alg = 0;
+  DWORD keyLen = 0;         // bytes of key material
+  DWORD saltLen = 0;        // bytes of salt that follow the key material
+  DWORD effectiveBits = 0;  // RC2's effective key length; 0 means keyLen * 8
+  DWORD mode = CRYPT_MODE_CBC;
+  DWORD modeBits = 0;
+  DWORD permissions = 0;
+  std::array<BYTE, 64> material{};  // key material, then salt
+  std::array<BYTE, kBlockBytes> iv{};
+  std::array<BYTE, kBlockBytes> chain{};  // the running CBC vector between calls
+  std::string pair;                       // a container's key pair, as stored
+  CipherCtx encryptor, decryptor;         // the raw block cipher in both directions
+};
+
+// ---- handles ----
+ULONG_PTR addObject(std::unique_ptr<CryptObject> object);
+CryptObject* lookupObject(ULONG_PTR handle);
+bool destroyObject(ULONG_PTR handle);
+template <class T>
+T* objectFor(ULONG_PTR handle) {
+  return dynamic_cast<T*>(lookupObject(handle));
+}
+
+// ---- OpenSSL, with the legacy provider that RC2 lives in ----
+const EVP_MD* digestFor(ALG_ID alg);  // null for a hash the provider does not offer
+const EVP_CIPHER* rc2Ecb();
+
+// Returns the key to its just-derived state: the chain vector back to the IV and the
+// block cipher keyed with the material and salt. False when OpenSSL refuses the key.
+bool setupKey(Key& key);
+
+// Adds data to a hash on behalf of CryptEncrypt and CryptDecrypt.
+bool hashPlaintext(HCRYPTHASH hash, const BYTE* data, DWORD len);
+
+}  // namespace pw::crypt
