@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Set-up, then every test: unit and end-to-end tests on the portable build, the
+# same under AddressSanitizer and UndefinedBehaviorSanitizer, the end-to-end tests
+# on the Windows build under Wine, the conformance probes, and a short fuzzing run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh mingw default asan
+
+jobs=2
+status=0
+echo "== portable build and Wine =="
+ctest --preset default -j "$jobs" || status=1
+echo "== portable build under ASan and UBSan =="
+ASAN_OPTIONS=detect_leaks=0 ctest --preset asan -j "$jobs" || status=1
+if [ -x tests/conformance/run_crypto_probe.sh ]; then
+  echo "== conformance probes (portable against Wine) =="
+  tests/conformance/run_crypto_probe.sh || status=1
+fi
+if [ -x tests/fuzz/run.sh ]; then
+  echo "== fuzzing (short run) =="
+  tests/fuzz/run.sh "${PW_FUZZ_SECONDS:-30}" || status=1
+fi
+exit $status
