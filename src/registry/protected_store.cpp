@@ -17,6 +17,7 @@ constexpr LONG kBadType = 7010;
 constexpr LONG kDecodeFault = 7011;
 constexpr LONG kDecodesToNothing = 7012;
 constexpr LONG kStoreFault = 7018;
+constexpr BYTE kGuardByte = 0xFF;
 
 bool endFalse() {
   writeTrace("PWEXE Storage_Manager_No_console::storeBlob - End false", TRACE_END);
@@ -59,7 +60,11 @@ bool Storage_Manager_No_console::storeBlob(LONG* error, const char* args, int se
         *error = kDecodesToNothing;
         return endFalse();
       }
-      data = std::make_unique<BYTE[]>(size_t(length));
+      // Windows's RegSetValueExA takes a zero byte right behind string data as the
+      // terminator the caller forgot to count; a non-zero guard byte behind the
+      // buffer keeps every value to exactly the decoded bytes.
+      data = std::make_unique<BYTE[]>(size_t(length) + 1);
+      data[length] = kGuardByte;
       base64Decode(textLength, fields.valueData.c_str(), data.get(), &length);
     } catch (...) {
       data.reset();
