@@ -1,1 +1,48 @@
-int main(){return 0;}
+// pwmachine administers a machine through the Win32 API alone, so that the one
+// source serves the emulated workstation and a real (or Wine's) Windows alike.
+// Each sub-command takes the rest of the command line.
+#include "console.h"
+#include "reg.h"
+#include "text.h"
+
+#include <string_view>
+
+namespace {
+
+struct Command {
+  const char* name;
+  const char* summary;
+  int (*run)(int argc, char** argv);  // argv[0] is the sub-command's name
+};
+
+const Command kCommands[] = {
+    {"reg", "the registry: query, add, delete, export, import, as reg.exe does them",
+     pwm::reg::runReg},
+};
+
+int usage() {
+  std::string text =
+      "Usage:\n"
+      "  pwmachine <command> [parameters]\n\n"
+      "Commands:\n";
+  for (const auto& c : kCommands) text += pwm::format("  %-9s %s\n", c.name, c.summary);
+  text += pwm::format("  %-9s %s\n", "help", "this text");
+  text += "\nType \"pwmachine <command> /?\" for the parameters of one command.\n";
+  pwm::out(text);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return usage();
+  std::string_view name = argv[1];
+  if (pwm::equalsNoCase(name, "help") || name == "/?" || name == "-?" || name == "/h" ||
+      name == "-h" || name == "--help")
+    return usage();
+  for (const auto& c : kCommands)
+    if (pwm::equalsNoCase(name, c.name)) return c.run(argc - 1, argv + 1);
+  pwm::err("ERROR: Unknown command '" + std::string(name) +
+           "'.\nType \"pwmachine help\" for the commands.\n");
+  return 1;
+}

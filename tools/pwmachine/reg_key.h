@@ -1,0 +1,71 @@
+// Registry keys as the reg operations see them: the key paths users write,
+// open keys that close themselves, and whole reads of a key's values and
+// subkeys through the A functions.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace pwm::reg {
+
+struct KeyPath {
+  HKEY root = nullptr;
+  std::string rootName;  // the long spelling reg.exe prints: HKEY_LOCAL_MACHINE, ...
+  std::string sub;       // the path below the root as written; empty for the root itself
+
+  std::string full() const { return sub.empty() ? rootName : rootName + "\\" + sub; }
+};
+
+// Parses "HKLM\Software\Name" (short or long root name, any case, one trailing
+// backslash allowed). False when the root is unknown, a name in the path is
+// empty, or the path names a remote machine ("\\host\...").
+bool parseKeyPath(std::string_view text, KeyPath* path);
+
+class Key {
+ public:
+  Key() = default;
+  ~Key() { close(); }
+  Key(const Key&) = delete;
+  Key& operator=(const Key&) = delete;
+  Key(Key&& other) noexcept : key_(std::exchange(other.key_, nullptr)) {}
+
+  // Where RegOpenKeyExA or RegCreateKeyExA stores the handle.
+  HKEY* out() {
+    close();
+    return &key_;
+  }
+  HKEY get() const { return key_; }
+  explicit operator bool() const { return key_ != nullptr; }
+  void close() {
+    if (key_) RegCloseKey(key_);
+    key_ = nullptr;
+  }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+struct Value {
+  std::string name;  // empty for the unnamed value
+  DWORD type = REG_NONE;
+  std::string data;  // the bytes the A functions give
+};
+
+LONG openKey(const KeyPath& path, REGSAM access, Key* key);
+LONG openSubkey(HKEY parent, const std::string& name, REGSAM access, Key* key);
+
+// Values in the registry's enumeration order; subkey names likewise.
+LONG readValues(HKEY key, std::vector<Value>* values);
+LONG readSubkeys(HKEY key, std::vector<std::string>* names);
+// One value; ERROR_FILE_NOT_FOUND when the key has no value of that name.
+LONG readValue(HKEY key, const std::string& name, Value* value);
+
+// Deletes parent\sub with every key below it, deepest first, since
+// RegDeleteKeyA only deletes a key that has no subkeys.
+LONG deleteTree(HKEY parent, const std::string& sub);
+
+}  // namespace pwm::reg
