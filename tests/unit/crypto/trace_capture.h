@@ -1,0 +1,48 @@
+// Tracing switched on for a whole test program, before its first trace call, so
+// that tests can read back the lines an operation wrote.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+class TraceOnEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    HKEY key;
+    DWORD one = 1;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Velmora\\Tessera", 0, nullptr, 0,
+                              KEY_WRITE, nullptr, &key, nullptr),
+              0);
+    ASSERT_EQ(RegSetValueExA(key, "doTrace", 0, REG_DWORD, reinterpret_cast<BYTE*>(&one), 4), 0);
+    RegCloseKey(key);
+  }
+};
+
+// The texts of the lines written since the last call: no separators, no
+// indentation, no time stamps.
+inline std::vector<std::string> newTraceTexts() {
+  static std::streamoff seen = 0;
+  std::ifstream log(std::string(std::getenv("PW_MACHINE_ROOT")) + "/drive_c/PWY_log/Portwyn.log",
+                    std::ios::binary);
+  log.seekg(seen);
+  std::vector<std::string> texts;
+  std::string line;
+  while (std::getline(log, line)) {
+    seen += std::streamoff(line.size() + 1);
+    size_t tab = line.find('\t');
+    if (tab == std::string::npos) continue;  // a separator line
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    texts.push_back(line.substr(tab + 1));
+  }
+  return texts;
+}
+
+// Registered once for the whole program; gtest owns the environment.
+inline const bool kTraceOnRegistered =
+    (::testing::AddGlobalTestEnvironment(new TraceOnEnvironment), true);
