@@ -1,0 +1,20 @@
+// Every fuzz target works on a throw-away emulated machine: the machine root is a
+// new temporary folder, set before anything touches the platform.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+inline const std::string& fuzzMachineRoot() {
+  static const std::string root = [] {
+    char folder[] = "/tmp/pw-fuzz-XXXXXX";
+    if (!::mkdtemp(folder)) {
+      std::perror("mkdtemp");
+      std::abort();
+    }
+    ::setenv("PW_MACHINE_ROOT", folder, 1);
+    return std::string(folder);
+  }();
+  return root;
+}
