@@ -338,33 +338,44 @@ LONG Hive::enumValue(int64_t key, DWORD index, ValueRecord* value) {
   return rc == SQLITE_DONE ? ERROR_NO_MORE_ITEMS : status(rc);
 }
 
+LONG Hive::removeLeaf(int64_t id) {
+  sqlite3_stmt* s = stmt("SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1");
+  if (!s) return ERROR_REGISTRY_IO_FAILED;
+  {
+    Reset r{s};
+    sqlite3_bind_int64(s, 1, id);
+    int rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW) return ERROR_ACCESS_DENIED;  // a key with subkeys stays
+    if (rc != SQLITE_DONE) return status(rc);
+  }
+  for (const char* sql : {"DELETE FROM vals WHERE key = ?1", "DELETE FROM keys WHERE id = ?1"}) {
+    sqlite3_stmt* d = stmt(sql);
+    if (!d) return ERROR_REGISTRY_IO_FAILED;
+    Reset r{d};
+    sqlite3_bind_int64(d, 1, id);
+    if (LONG st = status(sqlite3_step(d))) return st;
+  }
+  return ERROR_SUCCESS;
+}
+
 LONG Hive::deleteKey(int64_t parent, std::string_view name) {
   if (LONG st = begin()) return st;
   int64_t id = 0;
   LONG st = keyExists(parent);
   if (st == ERROR_SUCCESS) st = childId(parent, codepage::foldAnsi(name), &id);
-  if (st == ERROR_SUCCESS) {
-    sqlite3_stmt* s = stmt("SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1");
-    if (!s) st = ERROR_REGISTRY_IO_FAILED;
-    else {
-      Reset r{s};
-      sqlite3_bind_int64(s, 1, id);
-      int rc = sqlite3_step(s);
-      if (rc == SQLITE_ROW) st = ERROR_ACCESS_DENIED;  // a key with subkeys stays
-      else if (rc != SQLITE_DONE) st = status(rc);
-    }
+  if (st == ERROR_SUCCESS) st = removeLeaf(id);
+  if (st != ERROR_SUCCESS) {
+    rollback();
+    return st;
   }
-  for (const char* sql : {"DELETE FROM vals WHERE key = ?1", "DELETE FROM keys WHERE id = ?1"}) {
-    if (st != ERROR_SUCCESS) break;
-    sqlite3_stmt* s = stmt(sql);
-    if (!s) {
-      st = ERROR_REGISTRY_IO_FAILED;
-      break;
-    }
-    Reset r{s};
-    sqlite3_bind_int64(s, 1, id);
-    st = status(sqlite3_step(s));
-  }
+  return commit();
+}
+
+LONG Hive::deleteKeyItself(int64_t key) {
+  if (key == kRootId) return ERROR_ACCESS_DENIED;
+  if (LONG st = begin()) return st;
+  LONG st = keyExists(key);
+  if (st == ERROR_SUCCESS) st = removeLeaf(key);
   if (st != ERROR_SUCCESS) {
     rollback();
     return st;

@@ -53,6 +53,7 @@ class Hive {
   LONG enumKey(int64_t key, DWORD index, std::string* name);
   LONG enumValue(int64_t key, DWORD index, ValueRecord* value);
   LONG deleteKey(int64_t parent, std::string_view name);
+  LONG deleteKeyItself(int64_t key);
   LONG queryInfo(int64_t key, KeyInfo* info);
 
  private:
@@ -63,6 +64,7 @@ class Hive {
   LONG commit();
   void rollback();
   LONG childId(int64_t parent, std::string_view fold, int64_t* out);
+  LONG removeLeaf(int64_t id);  // inside a transaction
   LONG status(int rc) const;
 
   sqlite3* db_;

@@ -249,7 +249,7 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
   if (LONG st = resolve(hKey, &hive, &from, &granted)) return st;
   std::vector<std::string> path;
   if (LONG st = splitPath(lpSubKey, &path)) return st;
-  if (path.empty()) return ERROR_ACCESS_DENIED;  // a key cannot delete itself this way
+  if (path.empty()) return hive->deleteKeyItself(from);  // an empty name deletes the key itself
   std::string last = path.back();
   path.pop_back();
   int64_t parent;

@@ -144,3 +144,17 @@ TEST(Registry, ValuesEnumerateInCreationOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Registry, EmptySubkeyNameDeletesTheKeyItself) {
+  Key k;
+  ASSERT_EQ(create(HKEY_LOCAL_MACHINE, "Software\\T8\\leaf", &k), 0);
+  EXPECT_EQ(RegDeleteKeyA(k.h, ""), ERROR_SUCCESS);
+  Key again;
+  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\T8\\leaf", 0, KEY_READ, &again.h),
+            ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, ""), ERROR_ACCESS_DENIED);
+}
+
+}  // namespace
