@@ -1,23 +1,14 @@
 #include "trace/trace_settings.h"
 
+#include "registry/reg_key.h"
+
 #include <vector>
 
-namespace {
-
-struct OpenKey {
-  HKEY key = nullptr;
-  ~OpenKey() {
-    if (key) RegCloseKey(key);
-  }
-};
-
-}  // namespace
-
 bool readTraceDword(HKEY root, const char* name, DWORD* value) {
-  OpenKey k;
-  if (RegOpenKeyExA(root, kTessera, 0, KEY_READ, &k.key) != ERROR_SUCCESS) return false;
+  RegKey k;
+  if (RegOpenKeyExA(root, kTessera, 0, KEY_READ, k.out()) != ERROR_SUCCESS) return false;
   DWORD data = 0, type = 0, size = sizeof data;
-  if (RegQueryValueExA(k.key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) !=
+  if (RegQueryValueExA(k.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) !=
       ERROR_SUCCESS)
     return false;
   *value = data;
@@ -25,16 +16,16 @@ bool readTraceDword(HKEY root, const char* name, DWORD* value) {
 }
 
 bool readTraceString(HKEY root, const char* name, std::string* value) {
-  OpenKey k;
-  if (RegOpenKeyExA(root, kTessera, 0, KEY_READ, &k.key) != ERROR_SUCCESS) return false;
+  RegKey k;
+  if (RegOpenKeyExA(root, kTessera, 0, KEY_READ, k.out()) != ERROR_SUCCESS) return false;
   std::vector<char> buffer(21, '\0');
   DWORD type = 0, size = 20;
-  LONG st = RegQueryValueExA(k.key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
+  LONG st = RegQueryValueExA(k.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
                              &size);
   if (st != ERROR_SUCCESS) {
     if (size == 20) return false;
     buffer.assign(size_t(size) + 1, '\0');
-    st = RegQueryValueExA(k.key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
+    st = RegQueryValueExA(k.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
                           &size);
     if (st != ERROR_SUCCESS) return false;
   }

@@ -42,7 +42,8 @@ class CommandFileTest(TargetTest):
             text_line(b"PWEXE Storage_Manager_No_console::readCommandLineFromFile - Start", 1),
             text_line(b"PWEXE Storage_Manager_No_console::readCommandLineFromFile - End catch3", 1),
             separator(b"@", 1)])
-        for text in ["F", "F,", r"F,c:\\"]:
+        os.makedirs(self.t.c_path("adir"))
+        for text in ["F", "F,", r"F,c:\\", r"F,c:\adir"]:  # no path, or a folder
             with self.subTest(text=text):
                 self.assertEqual(self.t.run(text).code, 7031)
 
