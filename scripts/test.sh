@@ -11,7 +11,7 @@ status=0
 echo "== portable build and Wine =="
 ctest --preset default -j "$jobs" || status=1
 echo "== portable build under ASan and UBSan =="
-ASAN_OPTIONS=detect_leaks=0 ctest --preset asan -j "$jobs" || status=1
+ctest --preset asan -j "$jobs" || status=1
 if [ -x tests/conformance/run_crypto_probe.sh ]; then
   echo "== conformance probes (portable against Wine) =="
   tests/conformance/run_crypto_probe.sh || status=1
