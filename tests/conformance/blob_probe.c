@@ -7,6 +7,7 @@
  *   blob_probe KEY-HEX HIVE KEY-PATH VALUE-NAME TYPE DATA-HEX
  */
 #include <windows.h>
+
 #include <wincrypt.h>
 
 #include <stdio.h>
@@ -26,8 +27,7 @@ static int fromHex(const char* hex, BYTE* out, DWORD max, DWORD* length) {
 }
 
 static void printBase64(const BYTE* data, DWORD length) {
-  static const char alphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   for (DWORD i = 0; i < length; i += 3) {
     DWORD left = length - i;
     unsigned group = (unsigned)data[i] << 16;
