@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 inline const std::string& fuzzMachineRoot() {
@@ -14,6 +15,8 @@ inline const std::string& fuzzMachineRoot() {
       std::abort();
     }
     ::setenv("PW_MACHINE_ROOT", folder, 1);
+    // Removed when the fuzzer ends normally; a crash leaves it for a look.
+    std::atexit([] { std::filesystem::remove_all(std::getenv("PW_MACHINE_ROOT")); });
     return std::string(folder);
   }();
   return root;
