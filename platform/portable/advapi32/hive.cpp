@@ -3,6 +3,7 @@
 #include "kernel32/codepage.h"
 #include "machine/machine.h"
 
+#include <memory>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -70,15 +71,15 @@ void columnBytes(sqlite3_stmt* s, int column, std::string* out) {
 }  // namespace
 
 Hive* Hive::get(HiveId id) {
-  static Hive* machine = open(pw::machine::machineHivePath());
-  static Hive* user = nullptr;
-  static bool userOpened = false;
-  if (id == HiveId::Machine) return machine;
-  if (!userOpened) {
-    user = open(pw::machine::userHivePath());
-    userOpened = true;
+  // Each hive is opened on first use and closed when the process ends: the last
+  // connection to close folds the write-ahead log back into the database, so the
+  // next process does not have to replay a long log when it opens the hive.
+  if (id == HiveId::Machine) {
+    static std::unique_ptr<Hive> machine(open(pw::machine::machineHivePath()));
+    return machine.get();
   }
-  return user;
+  static std::unique_ptr<Hive> user(open(pw::machine::userHivePath()));
+  return user.get();
 }
 
 Hive* Hive::open(const std::string& path) {
@@ -109,7 +110,7 @@ Hive* Hive::open(const std::string& path) {
     }
   }
   sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
-  return new Hive(db, writable);  // lives for the process, like the OS's own hive
+  return new Hive(db, writable);
 }
 
 Hive::~Hive() {
