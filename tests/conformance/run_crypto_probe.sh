@@ -4,13 +4,13 @@
 #
 #   run_crypto_probe.sh [portable-build-dir] [mingw-build-dir]
 #
-# Defaults: build/h-crypto and build/h-crypto-mingw under the source tree. WINEPREFIX is
+# Defaults: build/default and build/mingw under the source tree. WINEPREFIX is
 # taken from the environment, or a temporary one is made (and removed afterwards).
 set -eu
 
 src=$(cd "$(dirname "$0")/../.." && pwd)
-native=${1:-$src/build/h-crypto}/bin/crypto_probe
-windows=${2:-$src/build/h-crypto-mingw}/bin/crypto_probe.exe
+native=${1:-$src/build/default}/bin/crypto_probe
+windows=${2:-$src/build/mingw}/bin/crypto_probe.exe
 pass=5077e1f3a0c21b9d44e7086e3f52d1aa9c0b7e6513f8c2d4e6a7b9c1d3e5
 
 for f in "$native" "$windows"; do
