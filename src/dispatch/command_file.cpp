@@ -3,6 +3,7 @@
 #include "dispatch/text_mode_reader.h"
 #include "trace/trace.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -12,12 +13,19 @@ namespace {
 constexpr LONG kCommandFileFailed = 7031;
 constexpr size_t kPiece = 25;
 
+struct FileHandle {
+  HANDLE h;
+  ~FileHandle() {
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  }
+};
+
 // The file's text in wide characters; false when it cannot be opened.
 bool readWholeText(const char* path, std::basic_string<WCHAR>* text) {
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  TextModeReader reader(file);
+  FileHandle file{CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+  if (file.h == INVALID_HANDLE_VALUE) return false;
+  TextModeReader reader(file.h);
   char piece[kPiece + 1] = {};
   while (reader.read(piece, kPiece) > 0) {
     // A zero byte cuts its piece: only the text before it is converted.
@@ -29,8 +37,18 @@ bool readWholeText(const char* path, std::basic_string<WCHAR>* text) {
     }
     std::memset(piece, 0, sizeof piece);
   }
-  CloseHandle(file);
   return true;
+}
+
+// The wide text back in the ANSI code page, at most `limit` bytes of it.
+void narrowInto(const std::basic_string<WCHAR>& text, char* out, size_t limit) {
+  int needed = WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0, nullptr,
+                                   nullptr);
+  if (needed <= 0) throw std::runtime_error("conversion failed");
+  std::string ansi(size_t(needed), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), ansi.data(), needed, nullptr,
+                      nullptr);
+  std::memcpy(out, ansi.data(), std::min(limit, ansi.size()));
 }
 
 }  // namespace
@@ -46,11 +64,7 @@ bool Storage_Manager_No_console::readCommandLineFromFile(LONG* error, const char
     commandCopy->reset();
     size_t n = text.size();
     auto copy = std::make_unique<char[]>(n + 1);  // zero-filled
-    if (n > 0) {
-      int got = WideCharToMultiByte(CP_ACP, 0, text.data(), int(n),
-                                    copy.get(), int(n), nullptr, nullptr);
-      if (got <= 0) throw std::runtime_error("conversion failed");
-    }
+    if (n > 0) narrowInto(text, copy.get(), n);
     *commandCopy = std::move(copy);
     writeTrace(commandCopy->get(), TRACE_PLAIN);
   } catch (...) {

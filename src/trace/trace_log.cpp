@@ -109,10 +109,12 @@ void TraceLog::writeLine(const char* text, int kind, char separator) {
     // paths used later in the run resolve against it.
     std::string parent = parentOf(folder_);
     if (!parent.empty() && isDirectory(parent)) SetCurrentDirectoryA(parent.c_str());
-    if (!isDirectory(folder_)) CreateDirectoryA(folder_.c_str(), nullptr);
 
+    // A log path longer than the writer's buffer is refused, and then its folder
+    // is not made either.
     std::string path = folder_ + "\\" + fileName_;
     if (path.size() <= kMaxText) {
+      if (!isDirectory(folder_)) CreateDirectoryA(folder_.c_str(), nullptr);
       FileHandle probe{CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
       if (probe.h != INVALID_HANDLE_VALUE) {

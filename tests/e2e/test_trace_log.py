@@ -107,8 +107,8 @@ class TraceLogTest(TargetTest):
         self.t.set_string(HKCU_TESSERA, "PW_LogPath", "c:\\" + "p" * 300)
         self.t.set_string(HKCU_TESSERA, "PW_LogFileName", "n" * 400)
         self.run_ok("H,5")
-        self.assertFalse(any(name.startswith("n" * 10) for _, _, files in os.walk(self.t.c_path())
-                             for name in files))
+        made = [name for _, dirs, files in os.walk(self.t.c_path()) for name in dirs + files]
+        self.assertFalse([n for n in made if n.startswith("p" * 10) or n.startswith("n" * 10)])
 
 
 if __name__ == "__main__":
