@@ -42,6 +42,9 @@ bool lightCrypto_Manager::LoadKey(LONG* error) {
   key_ = std::make_unique<BYTE[]>(size);
   status = RegQueryValueExA(store.get(), kStoreValue, nullptr, &type, key_.get(), &size);
   if (status != ERROR_SUCCESS) {
+    // The old key is gone already; no key of the old length may stay behind.
+    key_.reset();
+    keyLength_ = 0;
     store.close();
     if (status != ERROR_FILE_NOT_FOUND) SetError(error, kValueNotRead);
     return fail("lightCrypto_Manager::LoadKey - error (unable to retrieve value 2)");
