@@ -18,6 +18,6 @@ if [ -x tests/conformance/run_crypto_probe.sh ]; then
 fi
 if [ -x tests/fuzz/run.sh ]; then
   echo "== fuzzing (short run) =="
-  tests/fuzz/run.sh "${PW_FUZZ_SECONDS:-30}" || status=1
+  tests/fuzz/run.sh "${PW_FUZZ_SECONDS:-60}" || status=1
 fi
 exit $status
