@@ -12,9 +12,9 @@ echo "== portable build and Wine =="
 ctest --preset default -j "$jobs" || status=1
 echo "== portable build under ASan and UBSan =="
 ctest --preset asan -j "$jobs" || status=1
-if [ -x tests/conformance/run_crypto_probe.sh ]; then
+if [ -x tests/conformance/run_probes.sh ]; then
   echo "== conformance probes (portable against Wine) =="
-  tests/conformance/run_crypto_probe.sh || status=1
+  tests/conformance/run_probes.sh || status=1
 fi
 if [ -x tests/fuzz/run.sh ]; then
   echo "== fuzzing (short run) =="
