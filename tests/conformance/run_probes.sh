@@ -46,4 +46,5 @@ compare() {
 
 compare crypto_probe "$pass"
 compare registry_probe
+compare file_probe
 exit $status

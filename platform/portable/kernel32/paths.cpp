@@ -145,11 +145,18 @@ DWORD fullPath(std::string_view path, std::string* full) {
   const std::string& cur = current();
   std::string root, rest;
   if (path.size() >= 2 && isLetter(path[0]) && path[1] == ':') {
-    root = {upper(path[0]), ':'};
+    // The drive letter keeps the case it was given, as GetFullPathName does; a path
+    // relative to the current drive takes the current directory's form.
+    root = {path[0], ':'};
     std::string_view tail = path.substr(2);
-    if (!tail.empty() && isSep(tail[0])) rest = tail;
-    else if (upper(cur[0]) == root[0]) rest = cur.substr(2) + "\\" + std::string(tail);
-    else rest = "\\" + std::string(tail);  // another drive's current directory is its root
+    if (!tail.empty() && isSep(tail[0])) {
+      rest = tail;
+    } else if (upper(cur[0]) == upper(root[0])) {
+      root = cur.substr(0, 2);
+      rest = cur.substr(2) + "\\" + std::string(tail);
+    } else {
+      rest = "\\" + std::string(tail);  // another drive's current directory is its root
+    }
   } else if (isSep(path[0])) {
     root = cur.substr(0, 2);
     rest = path;
@@ -165,7 +172,7 @@ DWORD fullPath(std::string_view path, std::string* full) {
 DWORD hostPath(std::string_view path, std::string* host) {
   std::string full;
   if (DWORD st = fullPath(path, &full)) return st;
-  auto it = drives().find(full[0]);
+  auto it = drives().find(upper(full[0]));
   if (it == drives().end()) return ERROR_PATH_NOT_FOUND;
   std::string out = it->second;
   std::vector<std::string> names;

@@ -23,10 +23,10 @@ TEST(Paths, ResolveAgainstTheCurrentDirectoryAsWindowsDoes) {
   EXPECT_EQ(full("..\\..\\x"), "C:\\x");
   EXPECT_EQ(full("\\top"), "C:\\top");
   EXPECT_EQ(full("c:rel"), "C:\\work\\rel");      // drive-relative on the current drive
-  EXPECT_EQ(full("z:rel"), "Z:\\rel");            // another drive: its root
-  EXPECT_EQ(full("c:/a/./b//c"), "C:\\a\\b\\c");
-  EXPECT_EQ(full("c:\\dots...\\name. "), "C:\\dots\\name");
-  EXPECT_EQ(full("c:\\dir\\"), "C:\\dir\\");
+  EXPECT_EQ(full("Z:rel"), "Z:\\rel");            // another drive: its root
+  EXPECT_EQ(full("c:/a/./b//c"), "c:\\a\\b\\c");  // the drive letter keeps its case
+  EXPECT_EQ(full("c:\\dots...\\name. "), "c:\\dots\\name");
+  EXPECT_EQ(full("C:\\dir\\"), "C:\\dir\\");
   EXPECT_EQ(full("c:\\a|b"), "<error 123>");
   EXPECT_EQ(full(("c:\\" + std::string(300, 'l')).c_str()), "<error 206>");
 }
