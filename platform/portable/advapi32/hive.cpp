@@ -159,6 +159,16 @@ void Hive::rollback() {
   if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
+template <class Body>
+LONG Hive::change(Body body) {
+  if (LONG st = begin()) return st;
+  if (LONG st = body()) {
+    rollback();
+    return st;
+  }
+  return commit();
+}
+
 LONG Hive::keyExists(int64_t key) {
   sqlite3_stmt* s = stmt("SELECT 1 FROM keys WHERE id = ?1");
   if (!s) return ERROR_REGISTRY_IO_FAILED;
@@ -259,51 +269,35 @@ LONG Hive::queryValue(int64_t key, std::string_view name, DWORD* type, std::stri
 }
 
 LONG Hive::setValue(int64_t key, std::string_view name, DWORD type, std::string_view data) {
-  if (LONG st = begin()) return st;
-  LONG st = keyExists(key);
-  if (st == ERROR_SUCCESS) {
+  return change([&]() -> LONG {
+    if (LONG st = keyExists(key)) return st;
     // An existing value keeps its place in the enumeration order.
     sqlite3_stmt* s = stmt("INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
                            "ON CONFLICT(key, fold) DO UPDATE SET type = ?4, data = ?5");
-    if (!s) st = ERROR_REGISTRY_IO_FAILED;
-    else {
-      Reset r{s};
-      sqlite3_bind_int64(s, 1, key);
-      bindText(s, 2, codepage::ansiToUtf8(name));
-      bindText(s, 3, codepage::foldAnsi(name));
-      sqlite3_bind_int64(s, 4, type);
-      // An empty value is an empty blob, never SQL NULL.
-      if (data.empty()) sqlite3_bind_zeroblob(s, 5, 0);
-      else sqlite3_bind_blob(s, 5, data.data(), int(data.size()), SQLITE_STATIC);
-      st = status(sqlite3_step(s));
-    }
-  }
-  if (st != ERROR_SUCCESS) {
-    rollback();
-    return st;
-  }
-  return commit();
+    if (!s) return ERROR_REGISTRY_IO_FAILED;
+    Reset r{s};
+    sqlite3_bind_int64(s, 1, key);
+    bindText(s, 2, codepage::ansiToUtf8(name));
+    bindText(s, 3, codepage::foldAnsi(name));
+    sqlite3_bind_int64(s, 4, type);
+    // An empty value is an empty blob, never SQL NULL.
+    if (data.empty()) sqlite3_bind_zeroblob(s, 5, 0);
+    else sqlite3_bind_blob(s, 5, data.data(), int(data.size()), SQLITE_STATIC);
+    return status(sqlite3_step(s));
+  });
 }
 
 LONG Hive::deleteValue(int64_t key, std::string_view name) {
-  if (LONG st = begin()) return st;
-  LONG st = keyExists(key);
-  if (st == ERROR_SUCCESS) {
+  return change([&]() -> LONG {
+    if (LONG st = keyExists(key)) return st;
     sqlite3_stmt* s = stmt("DELETE FROM vals WHERE key = ?1 AND fold = ?2");
-    if (!s) st = ERROR_REGISTRY_IO_FAILED;
-    else {
-      Reset r{s};
-      sqlite3_bind_int64(s, 1, key);
-      bindText(s, 2, codepage::foldAnsi(name));
-      st = status(sqlite3_step(s));
-      if (st == ERROR_SUCCESS && sqlite3_changes(db_) == 0) st = ERROR_FILE_NOT_FOUND;
-    }
-  }
-  if (st != ERROR_SUCCESS) {
-    rollback();
-    return st;
-  }
-  return commit();
+    if (!s) return ERROR_REGISTRY_IO_FAILED;
+    Reset r{s};
+    sqlite3_bind_int64(s, 1, key);
+    bindText(s, 2, codepage::foldAnsi(name));
+    if (LONG st = status(sqlite3_step(s))) return st;
+    return sqlite3_changes(db_) == 0 ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
+  });
 }
 
 LONG Hive::enumKey(int64_t key, DWORD index, std::string* name) {
@@ -360,28 +354,20 @@ LONG Hive::removeLeaf(int64_t id) {
 }
 
 LONG Hive::deleteKey(int64_t parent, std::string_view name) {
-  if (LONG st = begin()) return st;
-  int64_t id = 0;
-  LONG st = keyExists(parent);
-  if (st == ERROR_SUCCESS) st = childId(parent, codepage::foldAnsi(name), &id);
-  if (st == ERROR_SUCCESS) st = removeLeaf(id);
-  if (st != ERROR_SUCCESS) {
-    rollback();
-    return st;
-  }
-  return commit();
+  return change([&]() -> LONG {
+    int64_t id = 0;
+    if (LONG st = keyExists(parent)) return st;
+    if (LONG st = childId(parent, codepage::foldAnsi(name), &id)) return st;
+    return removeLeaf(id);
+  });
 }
 
 LONG Hive::deleteKeyItself(int64_t key) {
   if (key == kRootId) return ERROR_ACCESS_DENIED;
-  if (LONG st = begin()) return st;
-  LONG st = keyExists(key);
-  if (st == ERROR_SUCCESS) st = removeLeaf(key);
-  if (st != ERROR_SUCCESS) {
-    rollback();
-    return st;
-  }
-  return commit();
+  return change([&]() -> LONG {
+    if (LONG st = keyExists(key)) return st;
+    return removeLeaf(key);
+  });
 }
 
 LONG Hive::queryInfo(int64_t key, KeyInfo* info) {

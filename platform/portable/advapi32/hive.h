@@ -61,6 +61,10 @@ class Hive {
   static Hive* open(const std::string& path);
   sqlite3_stmt* stmt(const char* sql);
   LONG begin();
+  // Runs `body` in one write transaction: committed when it answers success, rolled
+  // back otherwise.
+  template <class Body>
+  LONG change(Body body);
   LONG commit();
   void rollback();
   LONG childId(int64_t parent, std::string_view fold, int64_t* out);
