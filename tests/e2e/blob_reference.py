@@ -9,6 +9,8 @@ import shutil
 import subprocess
 import tempfile
 
+from harness import run_wine
+
 
 _cache = {}
 
@@ -84,8 +86,7 @@ def wine_command(t, hive, key, name, type_, data):
         if "prefix" not in _cache:
             _cache["prefix"] = tempfile.mkdtemp(prefix="pw-e2e-probe-")
         env = _wine_env(_cache["prefix"])
-        proc = subprocess.run(["wine"] + args, env=env, capture_output=True,
-                              stdin=subprocess.DEVNULL, timeout=300)
+        proc = run_wine(["wine"] + args, env, timeout=300)
     if proc.returncode != 0:
         raise AssertionError("blob_probe failed: %r" % proc.stderr)
     return proc.stdout.decode().rstrip("\r\n")

@@ -192,6 +192,18 @@ class PortableTarget(Target):
         return os.path.join(self.root, "registry", "machine.db")
 
 
+def run_wine(args, env, timeout=120):
+    """Runs a Wine command and collects its output through files, not pipes: Wine may
+    leave helper processes (a console host, services) running that would hold a pipe
+    open long after the command itself has ended."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        proc = subprocess.run(args, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                              timeout=timeout)
+        out.seek(0)
+        err.seek(0)
+        return subprocess.CompletedProcess(args, proc.returncode, out.read(), err.read())
+
+
 def windows_path(unix_path):
     return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
 
@@ -217,8 +229,7 @@ class WineTarget(Target):
                     % (r"Software\Velmora", r"Software\Velmora"))
 
     def wine(self, *args, timeout=120):
-        return subprocess.run(["wine"] + list(args), env=self.env, capture_output=True,
-                              stdin=subprocess.DEVNULL, timeout=timeout)
+        return run_wine(["wine"] + list(args), self.env, timeout)
 
     def reset(self):
         self.wine("regedit", "/s", windows_path(self._reset_reg))
