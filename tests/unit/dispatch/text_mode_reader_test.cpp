@@ -1,5 +1,4 @@
 // Text-mode reading and the command file reader on files of the emulated machine.
-#include "dispatch/storage_manager.h"
 #include "dispatch/text_mode_reader.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +8,8 @@
 namespace {
 
 void writeFile(const char* path, const std::string& bytes) {
-  HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h =
+      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   DWORD n = 0;
   ASSERT_TRUE(WriteFile(h, bytes.data(), DWORD(bytes.size()), &n, nullptr));
@@ -48,7 +48,11 @@ TEST(TextModeReader, PairSplitAcrossRawBlocksIsStillOneLineFeed) {
 }
 
 TEST(TextModeReader, Byte26EndsTheText) {
-  EXPECT_EQ(readAll(std::string("H,5\x1a" "ignored", 11), 25), "H,5");
+  EXPECT_EQ(readAll(std::string("H,5\x1a"
+                                "ignored",
+                                11),
+                    25),
+            "H,5");
   EXPECT_EQ(readAll("\x1a", 25), "");
 }
 
@@ -58,45 +62,7 @@ TEST(TextModeReader, ThousandCharactersComeInFortyPieces) {
   EXPECT_EQ(reads, 40);
 }
 
-class CommandFileTest : public ::testing::Test {
- protected:
-  Storage_Manager_No_console manager;
-  LONG error = 0;
-  std::unique_ptr<char[]> copy;
-};
-
-TEST_F(CommandFileTest, ZeroByteCutsOnlyTheRestOfItsPieceAndFileIsDeleted) {
-  std::string bytes = std::string(10, 'A') + '\0' + std::string(14, 'B') + "CCCCC";
-  writeFile("c:\\cmd1.txt", bytes);
-  ASSERT_TRUE(manager.readCommandLineFromFile(&error, "c:\\cmd1.txt", &copy));
-  EXPECT_STREQ(copy.get(), "AAAAAAAAAACCCCC");
-  EXPECT_EQ(GetFileAttributesA("c:\\cmd1.txt"), INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(error, 0);
-}
-
-TEST_F(CommandFileTest, EmptyFileGivesEmptyTextAndReplacesTheOldCopy) {
-  copy = std::make_unique<char[]>(4);
-  writeFile("c:\\cmd2.txt", "");
-  ASSERT_TRUE(manager.readCommandLineFromFile(&error, "c:\\cmd2.txt", &copy));
-  ASSERT_NE(copy, nullptr);
-  EXPECT_STREQ(copy.get(), "");
-}
-
-TEST_F(CommandFileTest, HighAnsiBytesPassThroughUnchanged) {
-  std::string bytes = "W,\x80\x81\xff\xe9";
-  writeFile("c:\\cmd3.txt", bytes);
-  ASSERT_TRUE(manager.readCommandLineFromFile(&error, "c:\\cmd3.txt", &copy));
-  EXPECT_EQ(std::string(copy.get()), bytes);
-}
-
-TEST_F(CommandFileTest, UnreadableFileIs7031) {
-  EXPECT_FALSE(manager.readCommandLineFromFile(&error, "c:\\no-such-file.txt", &copy));
-  EXPECT_EQ(error, 7031);
-  ASSERT_TRUE(CreateDirectoryA("c:\\a-folder", nullptr));
-  error = 0;
-  EXPECT_FALSE(manager.readCommandLineFromFile(&error, "c:\\a-folder", &copy));
-  EXPECT_EQ(error, 7031);
-  EXPECT_NE(GetFileAttributesA("c:\\a-folder"), INVALID_FILE_ATTRIBUTES);
-}
+// The command file's own cases (zero bytes, ANSI text, unreadable files) run end to
+// end on both targets.
 
 }  // namespace
