@@ -3,12 +3,15 @@
 
 #include <windows.h>
 
+#include <utility>
+
 class RegKey {
  public:
   RegKey() = default;
   ~RegKey() { close(); }
   RegKey(const RegKey&) = delete;
   RegKey& operator=(const RegKey&) = delete;
+  RegKey(RegKey&& other) noexcept : key_(std::exchange(other.key_, nullptr)) {}
 
   // Where RegOpenKeyExA or RegCreateKeyExA stores the handle.
   HKEY* out() {

@@ -5,9 +5,10 @@
 
 #include <windows.h>
 
+#include "registry/reg_key.h"
+
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace pwm::reg {
@@ -25,29 +26,8 @@ struct KeyPath {
 // empty, or the path names a remote machine ("\\host\...").
 bool parseKeyPath(std::string_view text, KeyPath* path);
 
-class Key {
- public:
-  Key() = default;
-  ~Key() { close(); }
-  Key(const Key&) = delete;
-  Key& operator=(const Key&) = delete;
-  Key(Key&& other) noexcept : key_(std::exchange(other.key_, nullptr)) {}
-
-  // Where RegOpenKeyExA or RegCreateKeyExA stores the handle.
-  HKEY* out() {
-    close();
-    return &key_;
-  }
-  HKEY get() const { return key_; }
-  explicit operator bool() const { return key_ != nullptr; }
-  void close() {
-    if (key_) RegCloseKey(key_);
-    key_ = nullptr;
-  }
-
- private:
-  HKEY key_ = nullptr;
-};
+// An open key that closes itself; the system's own.
+using Key = ::RegKey;
 
 struct Value {
   std::string name;  // empty for the unnamed value
