@@ -44,13 +44,9 @@ bool setupKey(Key& key) {
 
 namespace {
 
+using pw::crypt::fail;
 using pw::crypt::kBlockBytes;
 using pw::crypt::Key;
-
-BOOL fail(DWORD code) {
-  SetLastError(code);
-  return FALSE;
-}
 
 void cipherBlock(EVP_CIPHER_CTX* ctx, BYTE* block) {
   BYTE out[kBlockBytes];

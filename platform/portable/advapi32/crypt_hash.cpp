@@ -12,29 +12,12 @@
 
 namespace {
 
+using pw::crypt::copyParam;
+using pw::crypt::fail;
 using pw::crypt::Hash;
 using pw::crypt::objectFor;
 
 constexpr DWORD kUserData = 0x1;  // CRYPT_USERDATA: accepted and ignored
-
-BOOL fail(DWORD code) {
-  SetLastError(code);
-  return FALSE;
-}
-
-// The standard protocol for values of known size: a null buffer asks for the size, a
-// short one gets ERROR_MORE_DATA and the size.
-BOOL copyParam(BYTE* out, DWORD* outLen, const void* value, DWORD size) {
-  if (out) {
-    if (*outLen < size) {
-      *outLen = size;
-      return fail(ERROR_MORE_DATA);
-    }
-    std::memcpy(out, value, size);
-  }
-  *outLen = size;
-  return TRUE;
-}
 
 void finish(Hash& hash) {
   if (hash.finished) return;

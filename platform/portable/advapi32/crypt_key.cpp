@@ -13,28 +13,13 @@
 
 namespace {
 
+using pw::crypt::copyParam;
+using pw::crypt::fail;
 using pw::crypt::Hash;
 using pw::crypt::Key;
 using pw::crypt::objectFor;
 
 constexpr DWORD kMaxEffectiveBits = 1024;
-
-BOOL fail(DWORD code) {
-  SetLastError(code);
-  return FALSE;
-}
-
-BOOL copyParam(BYTE* out, DWORD* outLen, const void* value, DWORD size) {
-  if (out) {
-    if (*outLen < size) {
-      *outLen = size;
-      return fail(ERROR_MORE_DATA);
-    }
-    std::memcpy(out, value, size);
-  }
-  *outLen = size;
-  return TRUE;
-}
 
 BOOL copyDword(BYTE* out, DWORD* outLen, DWORD value) {
   return copyParam(out, outLen, &value, sizeof value);

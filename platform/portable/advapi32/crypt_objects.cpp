@@ -1,5 +1,7 @@
 #include "advapi32/crypt_objects.h"
 
+#include <cstring>
+
 #include <openssl/evp.h>
 #include <openssl/provider.h>
 
@@ -66,6 +68,23 @@ const EVP_MD* digestFor(ALG_ID alg) {
 const EVP_CIPHER* rc2Ecb() {
   static const EVP_CIPHER* cipher = EVP_CIPHER_fetch(libctx(), "RC2-ECB", nullptr);
   return cipher;
+}
+
+BOOL fail(DWORD code) {
+  SetLastError(code);
+  return FALSE;
+}
+
+BOOL copyParam(BYTE* out, DWORD* outLen, const void* value, DWORD size) {
+  if (out) {
+    if (*outLen < size) {
+      *outLen = size;
+      return fail(ERROR_MORE_DATA);
+    }
+    std::memcpy(out, value, size);
+  }
+  *outLen = size;
+  return TRUE;
 }
 
 }  // namespace pw::crypt

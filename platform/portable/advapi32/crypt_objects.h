@@ -89,4 +89,11 @@ bool setupKey(Key& key);
 // Adds data to a hash on behalf of CryptEncrypt and CryptDecrypt.
 bool hashPlaintext(HCRYPTHASH hash, const BYTE* data, DWORD len);
 
+// Sets the last error and answers FALSE, as every failing CryptoAPI call does.
+BOOL fail(DWORD code);
+
+// The standard protocol for parameters of known size: a null buffer asks for the size,
+// a short one gets ERROR_MORE_DATA and the size.
+BOOL copyParam(BYTE* out, DWORD* outLen, const void* value, DWORD size);
+
 }  // namespace pw::crypt

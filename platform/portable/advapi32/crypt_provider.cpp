@@ -15,6 +15,7 @@
 
 namespace {
 
+using pw::crypt::fail;
 using pw::crypt::Key;
 using pw::crypt::objectFor;
 using pw::crypt::Provider;
@@ -35,11 +36,6 @@ bool containerExists(const std::string& name, DWORD flags) {
     return false;
   RegCloseKey(key);
   return true;
-}
-
-BOOL fail(DWORD code) {
-  SetLastError(code);
-  return FALSE;
 }
 
 BOOL succeed(HCRYPTPROV* out, const std::string& container, DWORD flags) {
