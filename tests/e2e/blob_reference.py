@@ -24,14 +24,12 @@ def pwcmd(t, *args):
     """Runs the target's pwcmd; its standard output, without the line end."""
     if t.name == "wine":
         proc = t.wine(os.path.join(t.bin, "pwcmd.exe"), *args)
-        out = proc.stdout.decode("cp1252")
     else:
-        proc = subprocess.run([os.path.join(t.bin, "pwcmd")] + list(args), env=t.env,
+        proc = subprocess.run([os.path.join(t.bin, "pwcmd"), *args], env=t.env,
                               capture_output=True, timeout=60)
-        out = proc.stdout.decode("cp1252")
     if proc.returncode != 0:
         raise AssertionError("pwcmd %r failed: %r" % (args, proc.stderr))
-    return out.rstrip("\r\n")
+    return proc.stdout.decode("cp1252").rstrip("\r\n")
 
 
 def forced_key(t):
@@ -71,22 +69,18 @@ def wine_probe():
     """The Windows build's blob_probe.exe, or None when it or Wine is missing."""
     bin_dir = os.environ.get("PW_WINDOWS_BIN_DIR", "")
     probe = os.path.join(bin_dir, "blob_probe.exe")
-    if not bin_dir or not os.path.exists(probe) or not shutil.which("wine"):
-        return None
-    return probe
+    return probe if bin_dir and os.path.exists(probe) and shutil.which("wine") else None
 
 
 def wine_command(t, hive, key, name, type_, data):
     """A 'B' command text whose check blob Wine's CryptEncrypt made."""
-    probe = wine_probe()
-    args = [probe, forced_key(t).hex(), hive, key, name, type_, data.hex()]
+    args = [wine_probe(), forced_key(t).hex(), hive, key, name, type_, data.hex()]
     if t.name == "wine":
         proc = t.wine(*args)
     else:
         if "prefix" not in _cache:
             _cache["prefix"] = tempfile.mkdtemp(prefix="pw-e2e-probe-")
-        env = _wine_env(_cache["prefix"])
-        proc = run_wine(["wine"] + args, env, timeout=300)
+        proc = run_wine(["wine"] + args, _wine_env(_cache["prefix"]), timeout=300)
     if proc.returncode != 0:
         raise AssertionError("blob_probe failed: %r" % proc.stderr)
     return proc.stdout.decode().rstrip("\r\n")

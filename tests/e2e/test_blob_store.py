@@ -17,6 +17,15 @@ DATA = b"value!"  # six bytes: eight base64 characters, no padding
 NTE_BAD_DATA = -2146893819  # 0x80090005 as the trace prints it
 
 
+def store(*steps):
+    """Trace steps of the blob store: (separator, text)."""
+    return [(b"@", b"PWEXE Storage_Manager_No_console::" + step) for step in steps]
+
+
+def crypto(prefix, *steps):
+    return [(b"=", prefix + step) for step in steps]
+
+
 class Expected:
     """Trace lines as the writer lays them out: a start line goes one level deeper
     (at most 24), its end line stands at the same level and comes back out."""
@@ -25,10 +34,8 @@ class Expected:
         self.depth, self.lines = -1, []
 
     def start(self, sep, text):
-        if self.depth < 24:
-            self.depth += 1
-        d = max(self.depth, 0)
-        self.lines += [separator(sep, d), text_line(text, d)]
+        self.depth = min(self.depth + 1, 24)
+        self.lines += [separator(sep, self.depth), text_line(text, self.depth)]
 
     def line(self, text):
         self.lines.append(text_line(text, max(self.depth, 0)))
@@ -39,9 +46,8 @@ class Expected:
         if self.depth >= 1:
             self.depth -= 1
 
-
-def handler(sep, name):
-    return lambda e, text: (e.start if text.endswith(b"Start") else e.end)(sep, name + text)
+    def step(self, sep, text):  # a start line when `text` ends in start, else an end line
+        (self.start if text.lower().endswith(b"start") else self.end)(sep, text)
 
 
 class BlobStoreTest(TargetTest):
@@ -74,14 +80,10 @@ class BlobStoreTest(TargetTest):
         return ",".join([letter, hive, key, name, type_, data_text, blob_text])
 
     def test_each_type_is_written_with_exactly_the_decoded_bytes(self):
-        cases = [
-            ("B", 3, b"\x00\xff\x10\x00\x80"),
-            ("D", 4, b"\x2a\x00\x00\x00"),
-            ("D", 4, b"\x01\x02"),           # a REG_DWORD as long as its data
-            ("S", 1, b"no terminator"),
-            ("S", 1, b"terminated\x00"),
-            ("Sxyz", 1, b"letters after the first are ignored"),
-        ]
+        cases = [("B", 3, b"\x00\xff\x10\x00\x80"), ("D", 4, b"\x2a\x00\x00\x00"),
+                 ("D", 4, b"\x01\x02"),  # a REG_DWORD as long as its data
+                 ("S", 1, b"no terminator"), ("S", 1, b"terminated\x00"),
+                 ("Sxyz", 1, b"letters after the first are ignored")]
         hives = [("C", HKCU_KEY), ("L", HKLM_KEY), ("Cx", HKCU_KEY)]  # "Cx": the first letter counts
         for letter in "BN":
             for i, (type_, reg_type, data) in enumerate(cases):
@@ -90,29 +92,16 @@ class BlobStoreTest(TargetTest):
                     name = "%s-%d" % (letter, i)
                     self.run_ok(self.command(letter, data, hive=hive, name=name, type_=type_))
                     self.assertEqual(self.t.value(root, name), (reg_type, data))
-
-    def test_rewriting_a_value_replaces_it(self):
-        for letter in "BN":
-            self.run_ok(self.command(letter, b"first", type_="S"))
-            self.run_ok(self.command(letter, b"2nd", type_="B"))
-            self.assertEqual(self.t.value(HKCU_KEY, "V"), (3, b"2nd"))
-
-    def test_characters_outside_the_alphabet_count_as_zero(self):
+            # Writing a value again replaces it, type and all.
+            self.run_ok(self.command(letter, b"2nd", name=letter + "-3", type_="B"))
+            self.assertEqual(self.t.value(HKCU_KEY, letter + "-3"), (3, b"2nd"))
         # '!' and '*' are no base64 characters: they decode like 'A'. "====" is one byte.
         for data_text, data in [("A!*A", b"\0\0\0"), ("QU*=", b"A@"), ("====", b"\0")]:
             with self.subTest(data=data_text):
                 self.run_ok(self.command("N", data_text, ref.light_blob(self.key, data)))
                 self.assertEqual(self.t.value(HKCU_KEY, "V"), (3, data))
 
-    def test_a_blob_from_wines_cryptencrypt_is_accepted(self):
-        if not ref.wine_probe():
-            self.skipTest("blob_probe.exe of the Windows build (PW_WINDOWS_BIN_DIR) or Wine missing")
-        for data in [b"x", b"eight by", b"\x00" * 17]:
-            with self.subTest(length=len(data)):
-                self.run_ok(ref.wine_command(self.t, "L", KEY, "W", "B", data))
-                self.assertEqual(self.t.value(HKLM_KEY, "W"), (3, data))
-
-    def test_commands_from_pwcmd_are_accepted(self):
+    def test_blobs_from_wines_cryptencrypt_and_commands_from_pwcmd_are_accepted(self):
         for args, expected in [
             (["B", "C", KEY, "Port", "D", "number", "8443"], (4, (8443).to_bytes(4, "little"))),
             (["N", "C", KEY, "Mode", "S", "text", "gateway", "--zero"], (1, b"gateway\0")),
@@ -122,44 +111,42 @@ class BlobStoreTest(TargetTest):
                 self.run_ok(ref.pwcmd(self.t, *args))
                 root = HKCU_KEY if args[1] == "C" else HKLM_KEY
                 self.assertEqual(self.t.value(root, args[3]), expected)
+        if not ref.wine_probe():
+            self.skipTest("blob_probe.exe of the Windows build (PW_WINDOWS_BIN_DIR) or Wine missing")
+        for data in [b"x", b"eight by", b"\x00" * 17]:
+            with self.subTest(length=len(data)):
+                self.run_ok(ref.wine_command(self.t, "L", KEY, "W", "B", data))
+                self.assertEqual(self.t.value(HKLM_KEY, "W"), (3, data))
 
     def failures(self, letter):
         """(command text, code), in the order the checks are made."""
         good = self.blob(letter, DATA)
         other = bytes([DATA[0] ^ 1]) + DATA[1:]
+        c = lambda *args, **kw: self.command(letter, *args, **kw)  # noqa: E731
         cases = [
-            (self.command(letter, DATA, hive="X"), 7009),
-            (self.command(letter, DATA, hive=""), 7009),
-            (self.command(letter, "AAA", "A", hive="X"), 7009),  # the hive comes first
-            (self.command(letter, "AAA", good), 7012),  # not a multiple of 4
-            (self.command(letter, "", good), 7012),
-            (self.command(letter, "AAA", "A"), 7012),  # the data decode before the blob
-            (self.command(letter, DATA, "AAAAA"), 7012),
-            (self.command(letter, DATA, ""), 7012),
-            (self.command(letter, DATA, self.blob(letter, other)), 7013),
-            (self.command(letter, DATA, self.blob(letter, DATA + b"x")), 7014),
-            (self.command(letter, DATA, self.blob(letter, DATA[:-1])), 7014),
-            (self.command(letter, DATA, good, type_="X"), 7010),  # the type only then
-            (self.command(letter, DATA, good, type_=""), 7010),
-            (self.command(letter, DATA, self.blob(letter, other), type_="X"), 7013),
-            (self.command(letter, DATA, good) + ",extra", 7011),
-            (",".join(self.command(letter, DATA, good).split(",")[:-1]), 7011),
-        ]
+            (c(DATA, hive="X"), 7009), (c(DATA, hive=""), 7009),
+            (c("AAA", "A", hive="X"), 7009),  # the hive comes first
+            (c("AAA", good), 7012), (c("", good), 7012),  # not a multiple of 4
+            (c("AAA", "A"), 7012),  # the data decode before the blob
+            (c(DATA, "AAAAA"), 7012), (c(DATA, ""), 7012),
+            (c(DATA, self.blob(letter, other)), 7013),
+            (c(DATA, self.blob(letter, DATA + b"x")), 7014),
+            (c(DATA, self.blob(letter, DATA[:-1])), 7014),
+            (c(DATA, good, type_="X"), 7010), (c(DATA, good, type_=""), 7010),  # the type only then
+            (c(DATA, self.blob(letter, other), type_="X"), 7013),
+            (c(DATA, good) + ",extra", 7011), (",".join(c(DATA, good).split(",")[:-1]), 7011)]
         if letter == "N":
-            flipped = bytearray(self.blob("N", DATA))
+            flipped = bytearray(good)
             flipped[-1] ^= 0x80
-            cases.append((self.command("N", DATA, bytes(flipped)), 7013))
+            cases.append((c(DATA, bytes(flipped)), 7013))
             # An RC2 blob is no light-cipher blob: 8 bytes for 6 bytes of data.
-            cases.append((self.command("N", DATA, ref.openssl_rc2_blob(self.key, DATA)
-                                       if ref.openssl_available() else good + b"xx"), 7014))
+            cases.append((c(DATA, ref.openssl_rc2_blob(self.key, DATA)
+                            if ref.openssl_available() else good + b"xx"), 7014))
         else:
-            cases += [
-                (self.command("B", DATA, good[:5]), 3512),  # not whole RC2 blocks
-                (self.command("B", DATA, good + good[:4]), 3512),
-                # One block whose last plaintext byte is 0: no valid padding.
-                (self.command("B", DATA, self.blob("B", b"\0" * 8)[:8]), 3512),
-                (self.command("B", DATA, good[:5], type_="X"), 3512),
-            ]
+            cases += [(c(DATA, good[:5]), 3512), (c(DATA, good + good[:4]), 3512),  # part blocks
+                      # One block whose last plaintext byte is 0: no valid padding.
+                      (c(DATA, self.blob("B", b"\0" * 8)[:8]), 3512),
+                      (c(DATA, good[:5], type_="X"), 3512)]
         return cases
 
     def test_every_failure_leaves_the_registry_untouched(self):
@@ -185,75 +172,43 @@ class BlobStoreTest(TargetTest):
             os.chmod(hive, stat.S_IRUSR | stat.S_IWUSR)
         self.assertFalse(self.t.key_exists(HKLM_KEY))
 
-    def expect_main(self, text, body, result):
+    def check_trace(self, text, result, steps):
+        """Runs `text` with the trace on; its log must be WinMain's lines around storeBlob's
+        start, getParams, the start of checkBlob and decryptBlob, and then `steps`."""
+        self.t.trace_on()
+        self.assertEqual(self.t.run(text).code, result)
         e = Expected()
         e.start(b"@", b"PWEXE MAIN - Start")
         e.line(text.encode())
         e.line(b"PWEXE MAIN - entering the switch")
-        body(e)
+        for sep, step in store(b"storeBlob - Start", b"getParams - Start", b"getParams - End",
+                               b"checkBlob - Start", b"decryptBlob - Start") + steps:
+            e.step(sep, step) if sep else e.line(step)
         e.line(b"lReturn=%d" % result)
         e.end(b"@", b"PWEXE MAIN - end")
-        return e.lines
+        self.assertEqual(self.t.masked_log(), e.lines)
 
     def test_trace_of_a_successful_n(self):
-        self.t.trace_on()
-        text = self.command("N", DATA)
-        self.run_ok(text)
-        store = handler(b"@", b"PWEXE Storage_Manager_No_console::")
-        light = handler(b"=", b"lightCrypto_Manager::")
-        proxy = handler(b"=", b"PwCryptoApiVB::")
-
-        def body(e):
-            store(e, b"storeBlob - Start")
-            store(e, b"getParams - Start")
-            store(e, b"getParams - End")
-            store(e, b"checkBlob - Start")
-            store(e, b"decryptBlob - Start")
-            proxy(e, b"PWpxyInit_ForcedKey - Start")
-            e.start(b"=", b"lightCrypto_Manager::CryptoInit - start")
-            e.start(b"=", b"lightCrypto_Manager::ForceKey - start")
-            light(e, b"ForceKey - end")
-            e.start(b"=", b"lightCrypto_Manager::CreateInvKey - start")
-            light(e, b"CreateInvKey - end")
-            light(e, b"CryptoInit - end")
-            proxy(e, b"PWpxyInit_ForcedKey - End")
-            proxy(e, b"PWpxyDecrypt - Start")
-            for op in [b"DataDecrypt", b"DataEncrypt", b"BuildTempKey"]:
-                e.start(b"=", b"lightCrypto_Manager::" + op + b" - start")
-            for op in [b"BuildTempKey", b"DataEncrypt", b"DataDecrypt"]:
-                light(e, op + b" - end")
-            proxy(e, b"PWpxyDecrypt - End")
-            store(e, b"decryptBlob - End")
-            store(e, b"checkBlob - End")
-            store(e, b"storeBlob - End true")
-
-        self.assertEqual(self.t.masked_log(), self.expect_main(text, body, 0))
+        light, proxy = b"lightCrypto_Manager::", b"PwCryptoApiVB::"
+        self.check_trace(self.command("N", DATA), 0, crypto(
+            proxy, b"PWpxyInit_ForcedKey - Start") + crypto(
+            light, b"CryptoInit - start", b"ForceKey - start", b"ForceKey - end",
+            b"CreateInvKey - start", b"CreateInvKey - end", b"CryptoInit - end") + crypto(
+            proxy, b"PWpxyInit_ForcedKey - End", b"PWpxyDecrypt - Start") + crypto(
+            light, b"DataDecrypt - start", b"DataEncrypt - start", b"BuildTempKey - start",
+            b"BuildTempKey - end", b"DataEncrypt - end", b"DataDecrypt - end") + crypto(
+            proxy, b"PWpxyDecrypt - End") + store(
+            b"decryptBlob - End", b"checkBlob - End", b"storeBlob - End true"))
 
     def test_trace_of_a_b_blob_that_cryptdecrypt_rejects(self):
-        self.t.trace_on()
-        text = self.command("B", DATA, self.blob("B", DATA)[:5])
-        self.assertEqual(self.t.run(text).code, 3512)
-        store = handler(b"@", b"PWEXE Storage_Manager_No_console::")
-        proxy = handler(b"=", b"PwCryptoApiVB_MSCrypto::")
-
-        def body(e):
-            store(e, b"storeBlob - Start")
-            store(e, b"getParams - Start")
-            store(e, b"getParams - End")
-            store(e, b"checkBlob - Start")
-            store(e, b"decryptBlob - Start")
-            proxy(e, b"PWpxyInit - Start")
-            proxy(e, b"PWpxyInit - End")
-            proxy(e, b"PWpxyDecrypt - Start")
-            e.line(b"crypto error traced: [%d]" % NTE_BAD_DATA)
-            e.line(b"*** SetError:[3512] ***")
-            proxy(e, b"PWpxyDecrypt - End (failed to decrypt)")
-            e.end(b"@", b"PWEXE Storage_Manager_No_console::decryptBlob"
-                        b" - ms_error (unable to decrypt)")
-            store(e, b"checkBlob - End false (unable to decrypto blob)")
-            store(e, b"storeBlob - End false")
-
-        self.assertEqual(self.t.masked_log(), self.expect_main(text, body, 3512))
+        proxy = b"PwCryptoApiVB_MSCrypto::"
+        self.check_trace(self.command("B", DATA, self.blob("B", DATA)[:5]), 3512, crypto(
+            proxy, b"PWpxyInit - Start", b"PWpxyInit - End", b"PWpxyDecrypt - Start") + [
+            (None, b"crypto error traced: [%d]" % NTE_BAD_DATA),
+            (None, b"*** SetError:[3512] ***")] + crypto(
+            proxy, b"PWpxyDecrypt - End (failed to decrypt)") + store(
+            b"decryptBlob - ms_error (unable to decrypt)",
+            b"checkBlob - End false (unable to decrypto blob)", b"storeBlob - End false"))
 
 
 if __name__ == "__main__":

@@ -22,18 +22,15 @@ def tree_reg(root, levels, fan_out):
     return "REGEDIT4\r\n\r\n" + "\r\n".join(sections)
 
 
-def delete_block(*lines):
-    """What deletePending writes between WinMain's lines: its start line, then
-    `lines` as plain lines, and its end line, one level deep."""
-    return ([separator(AT, 1), text_line(b"PW_Store::DeleteRegistryKey - start", 1)] +
-            [text_line(l, 1) for l in lines] +
-            [text_line(b"Storage_Manager_NoConsole::deletePending - end", 1), separator(AT, 1)])
-
-
-def main_block(command, body, result):
+def expected_log(command, result, *lines):
+    """WinMain's lines around deletePending's: its start line, `lines` as plain lines
+    and its end line, one level deep."""
     return ([separator(AT), text_line(b"PWEXE MAIN - Start"), text_line(command),
-             text_line(b"PWEXE MAIN - entering the switch")] + body +
-            [text_line(b"lReturn=%d" % result), text_line(b"PWEXE MAIN - end"), separator(AT)])
+             text_line(b"PWEXE MAIN - entering the switch"),
+             separator(AT, 1), text_line(b"PW_Store::DeleteRegistryKey - start", 1)] +
+            [text_line(l, 1) for l in lines] +
+            [text_line(b"Storage_Manager_NoConsole::deletePending - end", 1), separator(AT, 1),
+             text_line(b"lReturn=%d" % result), text_line(b"PWEXE MAIN - end"), separator(AT)])
 
 
 class DeletePendingTest(TargetTest):
@@ -48,20 +45,18 @@ class DeletePendingTest(TargetTest):
             f.write(text)
         self.t._check(self.t.reg("import", windows_path(path)))
 
-    def test_a_missing_parent_is_7025_with_no_failed_line(self):
+    def check_traced(self, command, result, *lines):
         self.t.trace_on()
-        self.assertEqual(self.t.run(r"D,Software\PwDeleteTest\Missing,B").code, 7025)
-        self.assertEqual(self.t.masked_log(), main_block(
-            rb"D,Software\PwDeleteTest\Missing,B", delete_block(), 7025))
+        self.assertEqual(self.t.run(command).code, result)
+        self.assertEqual(self.t.masked_log(), expected_log(command.encode(), result, *lines))
+
+    def test_a_missing_parent_is_7025_with_no_failed_line(self):
+        self.check_traced(r"D,Software\PwDeleteTest\Missing,B", 7025)
 
     def test_a_missing_key_is_7024(self):
         self.t.set_string(HKLM_PARENT + r"\Other", "v", "x")
-        self.t.trace_on()
-        self.assertEqual(self.t.run(r"D,Software\PwDeleteTest,Missing").code, 7024)
-        self.assertEqual(self.t.masked_log(), main_block(
-            rb"D,Software\PwDeleteTest,Missing",
-            delete_block(b"Storage_Manager_NoConsole::deletePending - delete registry key failed"),
-            7024))
+        self.check_traced(r"D,Software\PwDeleteTest,Missing", 7024,
+                          b"Storage_Manager_NoConsole::deletePending - delete registry key failed")
         self.assertTrue(self.t.key_exists(HKLM_PARENT + r"\Other"))
 
     def test_a_three_level_tree_is_removed_completely(self):
@@ -70,32 +65,24 @@ class DeletePendingTest(TargetTest):
         self.t.set_string(HKLM_PARENT + r"\Sibling", "kept", "sibling")
         self.t.set_string(HKLM_PARENT + r"\Tree", "top", "top value")
         self.assertEqual(self.t.value(HKLM_PARENT + r"\Tree\K2\K1\K0", "d"), (4, b"\x2a\0\0\0"))
-        self.t.trace_on()
-        self.run_ok(r"D,Software\PwDeleteTest,Tree")
-        self.assertEqual(self.t.masked_log(), main_block(
-            rb"D,Software\PwDeleteTest,Tree",
-            delete_block(b"Storage_Manager_NoConsole::deletePending - delete registry key succeed"),
-            0))
+        self.check_traced(r"D,Software\PwDeleteTest,Tree", 0,
+                          b"Storage_Manager_NoConsole::deletePending - delete registry key succeed")
         for key in [r"\Tree", r"\Tree\K0", r"\Tree\K2\K2", r"\Tree\K1\K2\K0"]:
             self.assertFalse(self.t.key_exists(HKLM_PARENT + key), key)
         self.assertEqual(self.t.value(HKLM_PARENT, "kept"), (1, b"parent's own value\0"))
         self.assertEqual(self.t.value(HKLM_PARENT + r"\Sibling", "kept"), (1, b"sibling\0"))
         self.assertEqual(self.t.run(r"D,Software\PwDeleteTest,Tree").code, 7024)
 
-    def test_a_path_as_the_key_removes_only_its_last_key(self):
+    def test_parent_and_key_may_be_paths_and_names_ignore_case(self):
         self.import_reg(tree_reg(r"HKEY_LOCAL_MACHINE\Software\PwDeleteTest\A", 2, 2))
         self.t.set_string(HKLM_PARENT + r"\A", "own", "stays")
-        self.run_ok(r"D,Software\PwDeleteTest,A\K1")
-        self.assertFalse(self.t.key_exists(HKLM_PARENT + r"\A\K1"))
-        self.assertFalse(self.t.key_exists(HKLM_PARENT + r"\A\K1\K0"))
-        self.assertEqual(self.t.value(HKLM_PARENT + r"\A", "own"), (1, b"stays\0"))
+        self.run_ok(r"D,Software\PwDeleteTest,A\K1")  # removes only the path's last key
+        for key in [r"\A\K1", r"\A\K1\K0"]:
+            self.assertFalse(self.t.key_exists(HKLM_PARENT + key), key)
         self.assertEqual(self.t.value(HKLM_PARENT + r"\A\K0\K1", "b"), (3, b"\x00\xff"))
-
-    def test_the_parent_may_be_a_path_and_names_ignore_case(self):
-        self.import_reg(tree_reg(r"HKEY_LOCAL_MACHINE\Software\PwDeleteTest\A\B", 1, 2))
-        self.run_ok(r"D,software\pwdeletetest\a,b")
-        self.assertFalse(self.t.key_exists(HKLM_PARENT + r"\A\B"))
-        self.assertTrue(self.t.key_exists(HKLM_PARENT + r"\A"))
+        self.run_ok(r"D,software\pwdeletetest\a,k0")
+        self.assertFalse(self.t.key_exists(HKLM_PARENT + r"\A\K0"))
+        self.assertEqual(self.t.value(HKLM_PARENT + r"\A", "own"), (1, b"stays\0"))
 
     def test_only_the_local_machine_is_reached(self):
         self.t.set_string("HKCU\\" + PARENT + r"\User", "v", "x")
