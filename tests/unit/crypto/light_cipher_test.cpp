@@ -1,4 +1,5 @@
-// The light cipher: its key stream, the transform and the three ways to a key.
+// The light cipher's key stream on a hand-computed example, and where its key comes
+// from: the per-user store, the registry editor's bytes, or the forced key.
 #include "crypto/forced_key.h"
 #include "crypto/light_crypto_manager.h"
 #include "crypto/light_key_stream.h"
@@ -15,6 +16,8 @@ namespace {
 
 using Bytes = std::vector<BYTE>;
 const char* kStore = "Software\\Velmora\\Tessera\\My";
+// The init types by their numbers, as callers pass them.
+constexpr LONG kLoad = 0, kGenerate = 1;
 
 Bytes forced() { return Bytes(forcedKey().begin(), forcedKey().end()); }
 
@@ -34,35 +37,27 @@ Bytes storedKey() {
   DWORD type = 0, size = DWORD(data.size());
   LONG st = RegQueryValueExA(h, "Blob", nullptr, &type, data.data(), &size);
   RegCloseKey(h);
-  if (st != 0 || type != REG_BINARY) return {};
-  data.resize(size);
+  data.resize(st == 0 && type == REG_BINARY ? size : 0);
   return data;
 }
 
-std::filesystem::path driveC(const char* relative) {
-  return std::filesystem::path(std::getenv("PW_MACHINE_ROOT")) / "drive_c" / relative;
-}
-
-void writeFile(const std::filesystem::path& path, size_t size) {
-  std::filesystem::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary);
-  for (size_t i = 0; i < size; ++i) out.put(char(i % 251));
-}
-
-// The stream of a manager's key: the transform of zero bytes.
-Bytes stream(lightCrypto_Manager& m, size_t n) {
-  LONG error = 0;
-  Bytes out(n, 0xEE), zeros(n, 0);
-  EXPECT_TRUE(m.DataEncrypt(&error, zeros.data(), LONG(n), out.data()));
-  return out;
+// Makes drive C's regedit files, of these sizes (0: none), with byte i being i % 251.
+void regeditFiles(size_t winnt, size_t windows) {
+  auto driveC = std::filesystem::path(std::getenv("PW_MACHINE_ROOT")) / "drive_c";
+  for (auto [dir, size] : {std::pair{"winnt", winnt}, std::pair{"windows", windows}}) {
+    std::filesystem::remove_all(driveC / dir);
+    if (!size) continue;
+    std::filesystem::create_directories(driveC / dir);
+    std::ofstream out(driveC / dir / "regedit.exe", std::ios::binary);
+    for (size_t i = 0; i < size; ++i) out.put(char(i % 251));
+  }
 }
 
 class LightCipherTest : public ::testing::Test {
  protected:
   void SetUp() override {
     RegDeleteKeyA(HKEY_CURRENT_USER, kStore);
-    std::filesystem::remove_all(driveC("winnt"));
-    std::filesystem::remove_all(driveC("windows"));
+    regeditFiles(0, 0);
     newTraceTexts();
   }
 };
@@ -76,55 +71,59 @@ TEST(LightKeyStream, ThreeByteKeyOverEightBytes) {
   EXPECT_EQ(lightTransform(key, lightTransform(key, data)), data);
 }
 
-TEST_F(LightCipherTest, ThreeByteStoredKeyGivesTheSameStreamThroughTheManager) {
-  storeKey({0x11, 0x22, 0x33});
+// Loading takes a stored key whole, whatever its length; with none, or an empty one, the
+// generated key (here the forced one: no regedit file) is used and saved.
+TEST_F(LightCipherTest, LoadTakesTheStoredKeyOrGeneratesAndSavesOne) {
+  const Bytes three{0x11, 0x22, 0x33}, none, empty;
+  for (const Bytes* stored : {&none, &empty, &three}) {
+    if (stored != &none) storeKey(*stored);
+    lightCrypto_Manager m;
+    LONG error = 0;
+    ASSERT_TRUE(m.CryptoInit(&error, kLoad));
+    EXPECT_EQ(error, 0);
+    const Bytes expected = stored->empty() ? forced() : *stored;
+    EXPECT_EQ(Bytes(m.key(), m.key() + m.keyLength()), expected);
+    EXPECT_EQ(storedKey(), expected);
+    EXPECT_EQ(m.keySource(), stored->empty() ? PW_NO_FILE : -1);  // -1: nothing generated
+  }
+  // The manager's stream is the hand-computed one, from the first key byte on every call.
   lightCrypto_Manager m;
   LONG error = 0;
-  ASSERT_TRUE(m.CryptoInit(&error, lightCrypto_Manager::kLoadKey));
-  EXPECT_EQ(m.keyLength(), 3);
-  EXPECT_EQ(stream(m, 8), (Bytes{0x11, 0x22, 0x33, 0x33, 0x22, 0x11, 0x11, 0x22}));
+  ASSERT_TRUE(m.CryptoInit(&error, kLoad));
+  for (int call = 0; call < 2; ++call) {
+    Bytes out(8, 0xEE), zeros(8, 0);
+    ASSERT_TRUE(m.DataEncrypt(&error, zeros.data(), 8, out.data()));
+    EXPECT_EQ(out, (Bytes{0x11, 0x22, 0x33, 0x33, 0x22, 0x11, 0x11, 0x22}));
+  }
+  storeKey(Bytes(45, 0x5A));
+  ASSERT_TRUE(m.CryptoInit(&error, kLoad));
+  EXPECT_EQ(Bytes(m.inverseKey(), m.inverseKey() + m.keyLength()), Bytes(45, 0x5A));
 }
 
-TEST_F(LightCipherTest, StreamLengthsAroundTheKeyLength) {
-  lightCrypto_Manager m;
-  LONG error = 0;
-  ASSERT_TRUE(m.CryptoInit(&error, lightCrypto_Manager::kForceKey));
-  const Bytes k = forced(), reversed(k.rbegin(), k.rend());
-  EXPECT_EQ(stream(m, 0), Bytes{});
-  EXPECT_EQ(stream(m, 7), Bytes(k.begin(), k.begin() + 7));
-  Bytes twice = k;
-  twice.insert(twice.end(), reversed.begin(), reversed.end());
-  EXPECT_EQ(stream(m, 60), twice);
-  twice.push_back(k[0]);
-  EXPECT_EQ(stream(m, 61), twice);
-  // Every call starts again at the first key byte; the output may be the input.
-  Bytes data{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, halves = data;
-  ASSERT_TRUE(m.DataEncrypt(&error, data.data(), 10, data.data()));
-  ASSERT_TRUE(m.DataEncrypt(&error, halves.data(), 5, halves.data()));
-  ASSERT_TRUE(m.DataEncrypt(&error, halves.data() + 5, 5, halves.data() + 5));
-  for (int i = 0; i < 10; ++i) EXPECT_EQ(halves[i], BYTE((i + 1) ^ k[i % 5])) << i;
-  ASSERT_TRUE(m.DataDecrypt(&error, data.data(), 10, data.data()));
-  EXPECT_EQ(data, (Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
-  EXPECT_EQ(error, 0);
-}
-
-TEST_F(LightCipherTest, ForcedInitialisationAndItsTrace) {
-  lightCrypto_Manager m;
-  LONG error = 0;
-  ASSERT_TRUE(m.CryptoInit(&error, lightCrypto_Manager::kForceKey));
-  EXPECT_EQ(Bytes(m.key(), m.key() + 30), forced());
-  const Bytes k = forced();
-  EXPECT_EQ(Bytes(m.inverseKey(), m.inverseKey() + 30), Bytes(k.rbegin(), k.rend()));
-  EXPECT_EQ(m.keySource(), -1);  // no key was generated: offset and source untouched
-  EXPECT_EQ(m.keyOffset(), 0);
-  EXPECT_EQ(newTraceTexts(), (std::vector<std::string>{
-                                 "lightCrypto_Manager::CryptoInit - start",
-                                 "lightCrypto_Manager::ForceKey - start",
-                                 "lightCrypto_Manager::ForceKey - end",
-                                 "lightCrypto_Manager::CreateInvKey - start",
-                                 "lightCrypto_Manager::CreateInvKey - end",
-                                 "lightCrypto_Manager::CryptoInit - end",
-                             }));
+// Generating reads 30 bytes at an offset in a range of the first regedit file that is
+// long enough, else falls back to the forced key; it saves nothing.
+TEST_F(LightCipherTest, GeneratedKeysComeFromTheFirstLongEnoughRegeditFile) {
+  const struct {
+    size_t winnt, windows;
+    LONG source, lowest, highest;
+  } cases[] = {{0, 4000, PW_WINDOWS_FILE, 0, 4000 - 31},
+               {8000, 4000, PW_WINNT_FILE, 1536, 5631},
+               {1000, 30, PW_NO_FILE, 0, 0}};  // below the lowest offset; no spare byte
+  for (const auto& c : cases) {
+    regeditFiles(c.winnt, c.windows);
+    lightCrypto_Manager m;
+    LONG error = 0;
+    ASSERT_TRUE(m.CryptoInit(&error, kGenerate));
+    ASSERT_EQ(m.keySource(), c.source) << c.winnt;
+    ASSERT_EQ(m.keyLength(), 30);
+    EXPECT_GE(m.keyOffset(), c.lowest);
+    EXPECT_LE(m.keyOffset(), c.highest);
+    Bytes expected = forced();
+    if (c.source != PW_NO_FILE)
+      for (int i = 0; i < 30; ++i) expected[i] = BYTE((m.keyOffset() + i) % 251);
+    EXPECT_EQ(Bytes(m.key(), m.key() + 30), expected) << c.winnt;
+  }
+  EXPECT_EQ(storedKey(), Bytes{});
 }
 
 TEST_F(LightCipherTest, UnknownInitTypeAndUseBeforeInitialisation) {
@@ -147,62 +146,6 @@ TEST_F(LightCipherTest, UnknownInitTypeAndUseBeforeInitialisation) {
                                  "lightCrypto_Manager::DataDecrypt - error (not initialised)",
                                  "*** SetError:[3215] ***",
                              }));
-}
-
-TEST_F(LightCipherTest, LoadOrGenerateSavesAKeyAndLoadsItAgain) {
-  // Neither regedit file: the generated key is the forced key.
-  lightCrypto_Manager first;
-  LONG error = 0;
-  ASSERT_TRUE(first.CryptoInit(&error, lightCrypto_Manager::kLoadKey));
-  EXPECT_EQ(error, 0);
-  EXPECT_EQ(first.keySource(), PW_NO_FILE);
-  EXPECT_EQ(first.keyOffset(), 0);
-  EXPECT_EQ(storedKey(), forced());
-
-  storeKey(Bytes(45, 0x5A));  // a longer stored key is taken whole
-  lightCrypto_Manager second;
-  ASSERT_TRUE(second.CryptoInit(&error, lightCrypto_Manager::kLoadKey));
-  EXPECT_EQ(second.keyLength(), 45);
-  EXPECT_EQ(Bytes(second.inverseKey(), second.inverseKey() + 45), Bytes(45, 0x5A));
-}
-
-TEST_F(LightCipherTest, AnEmptyStoredKeyCountsAsNoKey) {
-  storeKey({});
-  lightCrypto_Manager m;
-  LONG error = 0;
-  ASSERT_TRUE(m.CryptoInit(&error, lightCrypto_Manager::kLoadKey));
-  EXPECT_EQ(error, 0);
-  EXPECT_EQ(m.keyLength(), 30);
-  EXPECT_EQ(storedKey(), forced());
-}
-
-TEST_F(LightCipherTest, KeyBytesComeFromTheFirstRegeditFileFound) {
-  writeFile(driveC("windows/regedit.exe"), 4000);
-  lightCrypto_Manager m;
-  LONG error = 0;
-  ASSERT_TRUE(m.CryptoInit(&error, lightCrypto_Manager::kGenerateKey));
-  ASSERT_EQ(m.keySource(), PW_WINDOWS_FILE);
-  EXPECT_GE(m.keyOffset(), 0);
-  EXPECT_LE(m.keyOffset(), 4000 - 31);
-  for (int i = 0; i < 30; ++i) ASSERT_EQ(m.key()[i], BYTE((m.keyOffset() + i) % 251)) << i;
-
-  writeFile(driveC("winnt/regedit.exe"), 8000);
-  ASSERT_TRUE(m.CryptoInit(&error, lightCrypto_Manager::kGenerateKey));
-  ASSERT_EQ(m.keySource(), PW_WINNT_FILE);
-  EXPECT_GE(m.keyOffset(), 1536);
-  EXPECT_LE(m.keyOffset(), 5631);
-  for (int i = 0; i < 30; ++i) ASSERT_EQ(m.key()[i], BYTE((m.keyOffset() + i) % 251)) << i;
-  EXPECT_EQ(storedKey(), Bytes{});  // generating alone saves nothing
-}
-
-TEST_F(LightCipherTest, FilesTooShortForAKeyFallOverToTheNextSource) {
-  writeFile(driveC("winnt/regedit.exe"), 1000);  // shorter than the lowest offset
-  writeFile(driveC("windows/regedit.exe"), 30);  // no offset leaves 30 bytes and one more
-  lightCrypto_Manager m;
-  LONG error = 0;
-  ASSERT_TRUE(m.CryptoInit(&error, lightCrypto_Manager::kGenerateKey));
-  EXPECT_EQ(m.keySource(), PW_NO_FILE);
-  EXPECT_EQ(Bytes(m.key(), m.key() + 30), forced());
 }
 
 }  // namespace
