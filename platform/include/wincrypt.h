@@ -70,6 +70,33 @@ typedef unsigned int ALG_ID;
 #define AT_KEYEXCHANGE 1
 #define AT_SIGNATURE 2
 
+// ---- provider parameters (CryptGetProvParam) ----
+#define PP_ENUMCONTAINERS 2
+#define PP_NAME 4
+#define PP_CONTAINER 6
+#define PP_UNIQUE_CONTAINER 36
+#define CRYPT_FIRST 1
+#define CRYPT_NEXT 2
+
+// ---- key blobs (CryptImportKey, CryptExportKey) ----
+#define SIMPLEBLOB 0x1
+#define PUBLICKEYBLOB 0x6
+#define PRIVATEKEYBLOB 0x7
+#define CUR_BLOB_VERSION 2
+
+typedef struct _PUBLICKEYSTRUC {
+  BYTE bType;
+  BYTE bVersion;
+  WORD reserved;
+  ALG_ID aiKeyAlg;
+} BLOBHEADER, PUBLICKEYSTRUC;
+
+typedef struct _RSAPUBKEY {
+  DWORD magic;  // "RSA1" for a public key, "RSA2" for a private one
+  DWORD bitlen;
+  DWORD pubexp;
+} RSAPUBKEY;
+
 // ---- hash parameters ----
 #define HP_ALGID 0x0001
 #define HP_HASHVAL 0x0002
@@ -112,6 +139,8 @@ typedef unsigned int ALG_ID;
 PW_EXTERN_C BOOL WINAPI CryptAcquireContextA(HCRYPTPROV* phProv, LPCSTR szContainer,
                                              LPCSTR szProvider, DWORD dwProvType, DWORD dwFlags);
 PW_EXTERN_C BOOL WINAPI CryptReleaseContext(HCRYPTPROV hProv, DWORD dwFlags);
+PW_EXTERN_C BOOL WINAPI CryptGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbData,
+                                          DWORD* pdwDataLen, DWORD dwFlags);
 
 // ---- hashes ----
 PW_EXTERN_C BOOL WINAPI CryptCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey,
@@ -125,6 +154,12 @@ PW_EXTERN_C BOOL WINAPI CryptDestroyHash(HCRYPTHASH hHash);
 // ---- keys ----
 PW_EXTERN_C BOOL WINAPI CryptDeriveKey(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTHASH hBaseData,
                                        DWORD dwFlags, HCRYPTKEY* phKey);
+PW_EXTERN_C BOOL WINAPI CryptGenKey(HCRYPTPROV hProv, ALG_ID Algid, DWORD dwFlags,
+                                    HCRYPTKEY* phKey);
+PW_EXTERN_C BOOL WINAPI CryptImportKey(HCRYPTPROV hProv, const BYTE* pbData, DWORD dwDataLen,
+                                       HCRYPTKEY hPubKey, DWORD dwFlags, HCRYPTKEY* phKey);
+PW_EXTERN_C BOOL WINAPI CryptExportKey(HCRYPTKEY hKey, HCRYPTKEY hExpKey, DWORD dwBlobType,
+                                       DWORD dwFlags, BYTE* pbData, DWORD* pdwDataLen);
 PW_EXTERN_C BOOL WINAPI CryptGetUserKey(HCRYPTPROV hProv, DWORD dwKeySpec, HCRYPTKEY* phUserKey);
 PW_EXTERN_C BOOL WINAPI CryptGetKeyParam(HCRYPTKEY hKey, DWORD dwParam, BYTE* pbData,
                                          DWORD* pdwDataLen, DWORD dwFlags);

@@ -47,4 +47,8 @@ compare() {
 compare crypto_probe "$pass"
 compare registry_probe
 compare file_probe
+# A key pair made by OpenSSL, in CryptoAPI's PRIVATEKEYBLOB layout.
+keyblob=$(openssl genrsa 1024 2>/dev/null | openssl rsa -outform MSBLOB 2>/dev/null |
+  od -An -v -tx1 | tr -d ' \n')
+compare key_probe "$keyblob"
 exit $status

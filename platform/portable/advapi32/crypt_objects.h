@@ -13,6 +13,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 typedef struct evp_md_ctx_st EVP_MD_CTX;
 typedef struct evp_cipher_ctx_st EVP_CIPHER_CTX;
@@ -35,6 +36,8 @@ struct CryptObject {
 struct Provider : CryptObject {
   std::string container;  // empty for a verify context
   DWORD flags = 0;        // as acquired: CRYPT_VERIFYCONTEXT, CRYPT_MACHINE_KEYSET, ...
+  std::vector<std::string> enumNames;  // the key set's containers, as PP_ENUMCONTAINERS saw them
+  size_t enumNext = 0;
 };
 
 struct MdCtxFree {
@@ -65,8 +68,8 @@ struct Key : CryptObject {
   std::array<BYTE, 64> material{};  // key material, then salt
   std::array<BYTE, kBlockBytes> iv{};
   std::array<BYTE, kBlockBytes> chain{};  // the running CBC vector between calls
-  std::string pair;                       // a container's key pair, as stored
-  CipherCtx encryptor, decryptor;         // the raw block cipher in both directions
+  std::string pair;                // an RSA key in its blob layout: PRIVATEKEYBLOB or PUBLICKEYBLOB
+  CipherCtx encryptor, decryptor;  // the raw block cipher in both directions
 };
 
 // ---- handles ----
@@ -88,6 +91,9 @@ bool setupKey(Key& key);
 
 // Adds data to a hash on behalf of CryptEncrypt and CryptDecrypt.
 bool hashPlaintext(HCRYPTHASH hash, const BYTE* data, DWORD len);
+
+// A handle to a new RSA key object over a PRIVATEKEYBLOB or PUBLICKEYBLOB.
+HCRYPTKEY addRsaKey(std::string blob, ALG_ID alg, DWORD permissions);
 
 // Sets the last error and answers FALSE, as every failing CryptoAPI call does.
 BOOL fail(DWORD code);

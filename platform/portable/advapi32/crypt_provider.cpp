@@ -1,13 +1,11 @@
 // CryptoAPI provider contexts: the one provider this machine has (the base RSA
-// provider), verify contexts, and named key containers. A container is a registry key
-// under a platform-private key of the hive of its key set (the machine's for
-// CRYPT_MACHINE_KEYSET, else the current user's); its key pairs are binary values of
-// that key, "KeyExchangeKeyPair" and "SignatureKeyPair", written by whatever creates them.
+// provider), verify contexts, and named key containers (advapi32/key_container.h).
 #include <windows.h>
 
 #include <wincrypt.h>
 
 #include "advapi32/crypt_objects.h"
+#include "advapi32/key_container.h"
 #include "machine/machine.h"
 
 #include <strings.h>
@@ -20,23 +18,8 @@ using pw::crypt::Key;
 using pw::crypt::objectFor;
 using pw::crypt::Provider;
 
-constexpr const char* kContainers = "Software\\PwPlatform\\Crypto\\Containers\\";
 constexpr DWORD kMaxProvType = 999;
 constexpr size_t kMaxContainerName = 255;
-
-HKEY keySetRoot(DWORD flags) {
-  return (flags & CRYPT_MACHINE_KEYSET) ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-}
-
-std::string containerPath(const std::string& name) { return kContainers + name; }
-
-bool containerExists(const std::string& name, DWORD flags) {
-  HKEY key;
-  if (RegOpenKeyExA(keySetRoot(flags), containerPath(name).c_str(), 0, KEY_READ, &key))
-    return false;
-  RegCloseKey(key);
-  return true;
-}
 
 BOOL succeed(HCRYPTPROV* out, const std::string& container, DWORD flags) {
   auto provider = std::make_unique<Provider>();
@@ -69,23 +52,18 @@ BOOL WINAPI CryptAcquireContextA(HCRYPTPROV* phProv, LPCSTR szContainer, LPCSTR 
 
   switch (dwFlags & (CRYPT_NEWKEYSET | CRYPT_VERIFYCONTEXT | CRYPT_DELETEKEYSET)) {
     case 0:
-      if (!containerExists(name, dwFlags)) return fail(NTE_BAD_KEYSET);
+      if (!pw::crypt::containerExists(name, dwFlags)) return fail(NTE_BAD_KEYSET);
       return succeed(phProv, name, dwFlags);
 
     case CRYPT_NEWKEYSET: {
-      if (containerExists(name, dwFlags)) return fail(NTE_EXISTS);
-      HKEY key;
-      LONG st = RegCreateKeyExA(keySetRoot(dwFlags), containerPath(name).c_str(), 0, nullptr,
-                                REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key, nullptr);
-      if (st) return fail(DWORD(st));
-      RegCloseKey(key);
+      if (pw::crypt::containerExists(name, dwFlags)) return fail(NTE_EXISTS);
+      if (LONG st = pw::crypt::createContainer(name, dwFlags)) return fail(DWORD(st));
       return succeed(phProv, name, dwFlags);
     }
 
     case CRYPT_DELETEKEYSET:
       // The handle is undefined after a deletion; nothing needs releasing.
-      if (RegDeleteKeyA(keySetRoot(dwFlags), containerPath(name).c_str()))
-        return fail(NTE_BAD_KEYSET);
+      if (pw::crypt::deleteContainer(name, dwFlags)) return fail(NTE_BAD_KEYSET);
       SetLastError(ERROR_SUCCESS);
       return TRUE;
 
@@ -106,36 +84,62 @@ BOOL WINAPI CryptReleaseContext(HCRYPTPROV hProv, DWORD dwFlags) {
   return TRUE;
 }
 
+BOOL WINAPI CryptGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbData, DWORD* pdwDataLen,
+                              DWORD dwFlags) {
+  Provider* provider = objectFor<Provider>(hProv);
+  if (!provider || !pdwDataLen) return fail(ERROR_INVALID_PARAMETER);
+  switch (dwParam) {
+    case PP_NAME:
+      return pw::crypt::copyParam(pbData, pdwDataLen, MS_DEF_PROV_A, sizeof MS_DEF_PROV_A);
+    case PP_CONTAINER:
+    case PP_UNIQUE_CONTAINER:
+      if (provider->flags & CRYPT_VERIFYCONTEXT) return fail(NTE_BAD_KEYSET);
+      return pw::crypt::copyParam(pbData, pdwDataLen, provider->container.c_str(),
+                                  DWORD(provider->container.size() + 1));
+    case PP_ENUMCONTAINERS: {
+      // A null buffer asks for the longest name's size and does not move on.
+      if (dwFlags & CRYPT_FIRST) {
+        provider->enumNames = pw::crypt::containerNames(provider->flags);
+        provider->enumNext = 0;
+      }
+      if (!pbData) {
+        DWORD longest = kMaxContainerName + 1;
+        *pdwDataLen = longest;
+        return TRUE;
+      }
+      if (provider->enumNext >= provider->enumNames.size()) return fail(ERROR_NO_MORE_ITEMS);
+      const std::string& name = provider->enumNames[provider->enumNext];
+      if (!pw::crypt::copyParam(pbData, pdwDataLen, name.c_str(), DWORD(name.size() + 1)))
+        return FALSE;
+      ++provider->enumNext;
+      return TRUE;
+    }
+    default:
+      return fail(NTE_BAD_TYPE);
+  }
+}
+
 // Hashes and keys made from a context do not depend on it afterwards, so a key obtained
 // here may outlive the context it came from.
 BOOL WINAPI CryptGetUserKey(HCRYPTPROV hProv, DWORD dwKeySpec, HCRYPTKEY* phUserKey) {
   Provider* provider = objectFor<Provider>(hProv);
   if (!provider || !phUserKey) return fail(ERROR_INVALID_PARAMETER);
 
-  const char* valueName = dwKeySpec == AT_KEYEXCHANGE ? "KeyExchangeKeyPair"
-                          : dwKeySpec == AT_SIGNATURE ? "SignatureKeyPair"
-                                                      : nullptr;
-  if (!valueName || (provider->flags & CRYPT_VERIFYCONTEXT)) return fail(NTE_NO_KEY);
+  if ((dwKeySpec != AT_KEYEXCHANGE && dwKeySpec != AT_SIGNATURE) ||
+      (provider->flags & CRYPT_VERIFYCONTEXT))
+    return fail(NTE_NO_KEY);
 
-  HKEY key;
-  if (RegOpenKeyExA(keySetRoot(provider->flags), containerPath(provider->container).c_str(), 0,
-                    KEY_READ, &key))
+  pw::crypt::StoredPair pair;
+  LONG st = pw::crypt::readKeyPair(provider->container, provider->flags, dwKeySpec, &pair);
+  if (st == ERROR_FILE_NOT_FOUND &&
+      !pw::crypt::containerExists(provider->container, provider->flags))
     return fail(NTE_BAD_KEYSET);  // deleted since it was acquired
-  DWORD type = 0, size = 0;
-  std::string pair;
-  LONG st = RegQueryValueExA(key, valueName, nullptr, &type, nullptr, &size);
-  if (st == ERROR_SUCCESS && size) {
-    pair.resize(size);
-    st = RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(pair.data()),
-                          &size);
-  }
-  RegCloseKey(key);
-  if (st != ERROR_SUCCESS || pair.empty()) return fail(NTE_NO_KEY);
+  if (st) return fail(NTE_NO_KEY);
 
   auto userKey = std::make_unique<Key>();
   userKey->alg = dwKeySpec == AT_KEYEXCHANGE ? CALG_RSA_KEYX : CALG_RSA_SIGN;
-  userKey->permissions = CRYPT_ENCRYPT | CRYPT_DECRYPT | CRYPT_READ | CRYPT_WRITE | CRYPT_MAC;
-  userKey->pair = std::move(pair);
+  userKey->permissions = pair.permissions;
+  userKey->pair = std::move(pair.blob);
   *phUserKey = pw::crypt::addObject(std::move(userKey));
   return TRUE;
 }
