@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <stdexcept>
 
-SafeArrayPtr createByteArray(ULONG count) {
+win32::SafeArray createByteArray(ULONG count) {
   SAFEARRAYBOUND bound{};
   bound.cElements = count;
   bound.lLbound = 0;
-  return SafeArrayPtr(SafeArrayCreate(VT_UI1, 1, &bound));
+  return win32::SafeArray(SafeArrayCreate(VT_UI1, 1, &bound));
 }
 
 std::span<BYTE> byteArrayData(SAFEARRAY* array) {
@@ -18,7 +18,7 @@ std::span<BYTE> byteArrayData(SAFEARRAY* array) {
 }
 
 bool storeByteArray(std::span<const BYTE> bytes, VARIANT* out) {
-  SafeArrayPtr array = createByteArray(ULONG(bytes.size()));
+  win32::SafeArray array = createByteArray(ULONG(bytes.size()));
   if (!array) return false;
   std::ranges::copy(bytes, byteArrayData(array.get()).begin());
   SAFEARRAY* copy = nullptr;

@@ -6,34 +6,16 @@
 
 #include <oleauto.h>
 
-#include <memory>
+#include "win32/oleaut.h"
+
 #include <span>
 
-struct SafeArrayDestroyer {
-  void operator()(SAFEARRAY* array) const { SafeArrayDestroy(array); }
-};
-using SafeArrayPtr = std::unique_ptr<SAFEARRAY, SafeArrayDestroyer>;
-
-// A new zero-filled array of `count` bytes; null when it cannot be created.
-SafeArrayPtr createByteArray(ULONG count);
+// A new zero-filled array of `count` bytes; empty when it cannot be created.
+win32::SafeArray createByteArray(ULONG count);
 
 // The data of an array and the element count of its first dimension. Throws
 // std::invalid_argument for a missing array.
 std::span<BYTE> byteArrayData(SAFEARRAY* array);
-
-// A VARIANT that clears itself, destroying the array it holds, when it goes away.
-class OwnedVariant {
- public:
-  OwnedVariant() { VariantInit(&variant_); }
-  ~OwnedVariant() { VariantClear(&variant_); }
-  OwnedVariant(const OwnedVariant&) = delete;
-  OwnedVariant& operator=(const OwnedVariant&) = delete;
-
-  VARIANT* get() { return &variant_; }
-
- private:
-  VARIANT variant_;
-};
 
 // Sets `out` to VT_ARRAY | VT_UI1 holding a copy (SafeArrayCopy) of a new array
 // filled with `bytes`; nothing else of `out` is touched. False, with `out`

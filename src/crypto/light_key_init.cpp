@@ -4,20 +4,9 @@
 #include "crypto/light_crypto_manager.h"
 #include "trace/error_stack.h"
 #include "trace/trace.h"
+#include "win32/result_codes.h"
 
 #include <algorithm>
-
-namespace {
-
-constexpr LONG kUnknownInitType = 3216;
-constexpr LONG kGenerateFailed = 3217;
-
-bool fail(const char* line) {
-  writeCryptoTrace(line, TRACE_END);
-  return false;
-}
-
-}  // namespace
 
 bool lightCrypto_Manager::CryptoInit(LONG* error, LONG initType) {
   writeCryptoTrace("lightCrypto_Manager::CryptoInit - start", TRACE_START);
@@ -25,9 +14,11 @@ bool lightCrypto_Manager::CryptoInit(LONG* error, LONG initType) {
     case kLoadKey:
       if (!LoadKey(error)) {
         // A code means the store is there but unreadable; none means no key yet.
-        if (*error != 0) return fail("lightCrypto_Manager::CryptoInit - error (load failed)");
+        if (*error != 0)
+          return cryptoTraceFail("lightCrypto_Manager::CryptoInit - error (load failed)");
         if (!GenerateKey(error))
-          return fail("lightCrypto_Manager::CryptoInit - error (unable to generate key)");
+          return cryptoTraceFail(
+              "lightCrypto_Manager::CryptoInit - error (unable to generate key)");
         if (!SaveKey(error)) {
           writeCryptoTrace(
               "lightCrypto_Manager::CryptoInit - error (unable to save key - not fatal)",
@@ -38,18 +29,18 @@ bool lightCrypto_Manager::CryptoInit(LONG* error, LONG initType) {
       break;
     case kGenerateKey:
       if (!GenerateKey(error))
-        return fail("lightCrypto_Manager::CryptoInit - error (unable to generate key)");
+        return cryptoTraceFail("lightCrypto_Manager::CryptoInit - error (unable to generate key)");
       break;
     case kForceKey:
       if (!ForceKey(error))
-        return fail("lightCrypto_Manager::CryptoInit - error (unable to force key)");
+        return cryptoTraceFail("lightCrypto_Manager::CryptoInit - error (unable to force key)");
       break;
     default:
-      SetError(error, kUnknownInitType);
-      return fail("lightCrypto_Manager::CryptoInit - error (unknown init type)");
+      SetError(error, rc::kLightUnknownInitType);
+      return cryptoTraceFail("lightCrypto_Manager::CryptoInit - error (unknown init type)");
   }
   if (!CreateInvKey(error))
-    return fail("lightCrypto_Manager::CryptoInit - error (unable to create inv key)");
+    return cryptoTraceFail("lightCrypto_Manager::CryptoInit - error (unable to create inv key)");
   setInitialised(true);
   writeCryptoTrace("lightCrypto_Manager::CryptoInit - end", TRACE_END);
   return true;
@@ -73,7 +64,7 @@ bool lightCrypto_Manager::GenerateKey(LONG* error) {
     keySource_ = ReadFileForKey(key_.get(), &keyLength_, kGeneratedKeyLength, &keyOffset_);
   } catch (...) {
     writeCryptoTrace("lightCrypto_Manager::GenerateKey - error (catch)", TRACE_END);
-    SetError(error, kGenerateFailed);
+    SetError(error, rc::kLightGenerateFault);
     return false;
   }
   writeCryptoTrace("lightCrypto_Manager::GenerateKey - end", TRACE_END);

@@ -4,6 +4,7 @@
 #include "crypto/forced_key.h"
 #include "crypto/light_crypto_manager.h"
 #include "trace/trace.h"
+#include "win32/handle.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,15 +24,14 @@ double draw() { return double(std::rand() & 0x7FFF); }
 
 // The first kHeadLength bytes of a file; false when it cannot be opened.
 bool readHead(const char* path, BYTE* buffer, DWORD* got) {
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  win32::FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
   *got = 0;
   DWORD n = 0;
-  while (*got < kHeadLength && ReadFile(file, buffer + *got, kHeadLength - *got, &n, nullptr) &&
-         n > 0)
+  while (*got < kHeadLength &&
+         ReadFile(file.get(), buffer + *got, kHeadLength - *got, &n, nullptr) && n > 0)
     *got += n;
-  CloseHandle(file);
   return true;
 }
 

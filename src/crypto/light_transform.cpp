@@ -4,21 +4,15 @@
 #include "crypto/light_key_stream.h"
 #include "trace/error_stack.h"
 #include "trace/trace.h"
+#include "win32/result_codes.h"
 
 #include <new>
-
-namespace {
-
-constexpr LONG kNotInitialised = 3215;
-
-}  // namespace
 
 bool lightCrypto_Manager::BuildTempKey(LONG length, BYTE* out) {
   writeCryptoTrace("lightCrypto_Manager::BuildTempKey - start", TRACE_START);
   // A key of no bytes (only an empty stored key could give one) makes no stream.
   if (keyLength_ <= 0 && length > 0) {
-    writeCryptoTrace("lightCrypto_Manager::BuildTempKey - error (empty key)", TRACE_END);
-    return false;
+    return cryptoTraceFail("lightCrypto_Manager::BuildTempKey - error (empty key)");
   }
   std::span<const BYTE> key(key_.get(), size_t(keyLength_));
   std::span<const BYTE> inverse(inverseKey_.get(), size_t(keyLength_));
@@ -31,14 +25,12 @@ bool lightCrypto_Manager::DataEncrypt(LONG* error, const BYTE* in, LONG length, 
   writeCryptoTrace("lightCrypto_Manager::DataEncrypt - start", TRACE_START);
   if (!isInitialised()) {
     writeCryptoTrace("lightCrypto_Manager::DataEncrypt - error (not initialised)", TRACE_END);
-    SetError(error, kNotInitialised);
+    SetError(error, rc::kLightNotInitialised);
     return false;
   }
   std::unique_ptr<BYTE[]> temp(new (std::nothrow) BYTE[size_t(length)]());
   if (!temp || !BuildTempKey(length, temp.get())) {
-    writeCryptoTrace("lightCrypto_Manager::DataEncrypt - error (unable to build temp key)",
-                     TRACE_END);
-    return false;
+    return cryptoTraceFail("lightCrypto_Manager::DataEncrypt - error (unable to build temp key)");
   }
   for (LONG i = 0; i < length; ++i) out[i] = BYTE(in[i] ^ temp[i]);
   temp.reset();
@@ -50,12 +42,11 @@ bool lightCrypto_Manager::DataDecrypt(LONG* error, const BYTE* in, LONG length, 
   writeCryptoTrace("lightCrypto_Manager::DataDecrypt - start", TRACE_START);
   if (!isInitialised()) {
     writeCryptoTrace("lightCrypto_Manager::DataDecrypt - error (not initialised)", TRACE_END);
-    SetError(error, kNotInitialised);
+    SetError(error, rc::kLightNotInitialised);
     return false;
   }
   if (!DataEncrypt(error, in, length, out)) {
-    writeCryptoTrace("lightCrypto_Manager::DataDecrypt - error (unable to decrypt)", TRACE_END);
-    return false;
+    return cryptoTraceFail("lightCrypto_Manager::DataDecrypt - error (unable to decrypt)");
   }
   writeCryptoTrace("lightCrypto_Manager::DataDecrypt - end", TRACE_END);
   return true;

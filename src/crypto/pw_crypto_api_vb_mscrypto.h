@@ -7,10 +7,12 @@
 #include <oleauto.h>
 #include <wincrypt.h>
 
+#include "win32/crypt.h"
+
 class PwCryptoApiVB_MSCrypto {
  public:
   PwCryptoApiVB_MSCrypto() = default;
-  virtual ~PwCryptoApiVB_MSCrypto();
+  virtual ~PwCryptoApiVB_MSCrypto() = default;
   PwCryptoApiVB_MSCrypto(const PwCryptoApiVB_MSCrypto&) = delete;
   PwCryptoApiVB_MSCrypto& operator=(const PwCryptoApiVB_MSCrypto&) = delete;
 
@@ -22,7 +24,7 @@ class PwCryptoApiVB_MSCrypto {
   bool PWpxyDecrypt(VARIANT in, VARIANT* out, LONG* error);
 
  private:
-  HCRYPTKEY key_ = 0;
-  HCRYPTPROV provider_ = 0;
+  win32::CryptProvider provider_;
+  win32::CryptKey key_;  // declared after the provider, so destroyed before it
   bool initialised_ = false;
 };

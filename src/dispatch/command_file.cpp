@@ -1,7 +1,9 @@
 // 'F': the command text handed over in a file.
-#include "dispatch/storage_manager.h"
 #include "dispatch/text_mode_reader.h"
+#include "handlers/storage_manager.h"
 #include "trace/trace.h"
+#include "win32/handle.h"
+#include "win32/result_codes.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,22 +12,14 @@
 
 namespace {
 
-constexpr LONG kCommandFileFailed = 7031;
 constexpr size_t kPiece = 25;
-
-struct FileHandle {
-  HANDLE h;
-  ~FileHandle() {
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-  }
-};
 
 // The file's text in wide characters; false when it cannot be opened.
 bool readWholeText(const char* path, std::basic_string<WCHAR>* text) {
-  FileHandle file{CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
-  if (file.h == INVALID_HANDLE_VALUE) return false;
-  TextModeReader reader(file.h);
+  win32::FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  TextModeReader reader(file.get());
   char piece[kPiece + 1] = {};
   while (reader.read(piece, kPiece) > 0) {
     // A zero byte cuts its piece: only the text before it is converted.
@@ -42,8 +36,8 @@ bool readWholeText(const char* path, std::basic_string<WCHAR>* text) {
 
 // The wide text back in the ANSI code page, at most `limit` bytes of it.
 void narrowInto(const std::basic_string<WCHAR>& text, char* out, size_t limit) {
-  int needed = WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0, nullptr,
-                                   nullptr);
+  int needed =
+      WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
   if (needed <= 0) throw std::runtime_error("conversion failed");
   std::string ansi(size_t(needed), '\0');
   WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), ansi.data(), needed, nullptr,
@@ -54,7 +48,7 @@ void narrowInto(const std::basic_string<WCHAR>& text, char* out, size_t limit) {
 }  // namespace
 
 bool Storage_Manager_No_console::readCommandLineFromFile(LONG* error, const char* path,
-                                                         std::unique_ptr<char[]>* commandCopy) {
+                                                         CommandCopy* commandCopy) {
   writeTrace("PWEXE Storage_Manager_No_console::readCommandLineFromFile - Start", TRACE_START);
   try {
     std::basic_string<WCHAR> text;
@@ -68,7 +62,7 @@ bool Storage_Manager_No_console::readCommandLineFromFile(LONG* error, const char
     *commandCopy = std::move(copy);
     writeTrace(commandCopy->get(), TRACE_PLAIN);
   } catch (...) {
-    *error = kCommandFileFailed;
+    *error = rc::kCommandFileFailed;
     writeTrace("PWEXE Storage_Manager_No_console::readCommandLineFromFile - End catch3", TRACE_END);
     return false;
   }

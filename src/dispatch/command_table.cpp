@@ -1,6 +1,6 @@
 #include "dispatch/command_table.h"
 
-#include "dispatch/storage_manager.h"
+#include "handlers/storage_manager.h"
 
 namespace {
 

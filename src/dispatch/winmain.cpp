@@ -1,16 +1,12 @@
 // The program's entry: one command per run, its result code as the exit code.
 #include "dispatch/command_table.h"
-#include "dispatch/storage_manager.h"
+#include "handlers/storage_manager.h"
 #include "trace/trace.h"
+#include "win32/result_codes.h"
 
 #include <cstdio>
 #include <cstring>
 #include <memory>
-
-namespace {
-constexpr LONG kUnknownCommand = 7007;
-constexpr LONG kWrongFieldCount = 7011;
-}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR lpCmdLine, int) {
   const char* text = lpCmdLine ? lpCmdLine : "";
@@ -19,7 +15,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR lpCmdLine, int) {
 
   LONG result = 0;
   Storage_Manager_No_console manager;
-  std::unique_ptr<char[]> commandCopy;
+  CommandCopy commandCopy;
   if (text[0] == 'F') {
     // 'F' alone has no path: it reads as an unreadable command file.
     const char* path = text[1] ? text + 2 : "";
@@ -38,9 +34,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR lpCmdLine, int) {
   LONG lReturn = 0;
   CommandContext context{manager};
   if (const Command* entry = findCommand(letter); !entry) {
-    lReturn = kUnknownCommand;
+    lReturn = rc::kUnknownCommand;
   } else if (fields != entry->fieldCount) {
-    lReturn = kWrongFieldCount;
+    lReturn = rc::kWrongFieldCount;
   } else {
     // The second character, normally the ',' after the letter, is skipped unseen.
     const char* args = command[1] ? command + 2 : command + 1;

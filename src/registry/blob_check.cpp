@@ -4,10 +4,12 @@
 #include "crypto/forced_key.h"
 #include "crypto/pw_crypto_api_vb.h"
 #include "crypto/pw_crypto_api_vb_mscrypto.h"
-#include "dispatch/storage_manager.h"
+#include "handlers/storage_manager.h"
 #include "registry/base64_decoder.h"
 #include "trace/error_stack.h"
 #include "trace/trace.h"
+#include "win32/oleaut.h"
+#include "win32/result_codes.h"
 
 #include <algorithm>
 #include <cstring>
@@ -16,24 +18,8 @@
 
 namespace {
 
-constexpr LONG kDecodeFault = 7011;
-constexpr LONG kDecodesToNothing = 7012;
-constexpr LONG kDiffers = 7013;
-constexpr LONG kWrongLength = 7014;
-constexpr LONG kNoArray = 7015;
-constexpr LONG kArrayFault = 7016;
-constexpr LONG kCheckFault = 7019;
-constexpr LONG kUnknownSelector = 7033;
-
-bool checkFalse(const char* line = "PWEXE Storage_Manager_No_console::checkBlob - End false") {
-  writeTrace(line, TRACE_END);
-  return false;
-}
-
-bool decryptFalse(const char* line) {
-  writeTrace(line, TRACE_END);
-  return false;
-}
+constexpr const char* kCheckFalse = "PWEXE Storage_Manager_No_console::checkBlob - End false";
+constexpr const char* kCheckCatch = "PWEXE Storage_Manager_No_console::checkBlob - End catch";
 
 }  // namespace
 
@@ -47,51 +33,51 @@ bool Storage_Manager_No_console::checkBlob(LONG* error, const BYTE* data, LONG l
       const LONG textLength = LONG(std::strlen(blobText));
       base64Decode(textLength, blobText, nullptr, &blobLength);
       if (blobLength == 0) {
-        *error = kDecodesToNothing;
-        return checkFalse();
+        *error = rc::kDecodesToNothing;
+        return traceFail(kCheckFalse);
       }
       blob = std::make_unique<BYTE[]>(size_t(blobLength));
       base64Decode(textLength, blobText, blob.get(), &blobLength);
     } catch (...) {
       blob.reset();
-      *error = kDecodeFault;
-      return checkFalse();
+      *error = rc::kWrongFieldCount;  // the code a decode fault has always had
+      return traceFail(kCheckFalse);
     }
 
-    auto input = std::make_unique<OwnedVariant>();
-    auto output = std::make_unique<OwnedVariant>();
+    auto input = std::make_unique<win32::Variant>();
+    auto output = std::make_unique<win32::Variant>();
     try {
-      SafeArrayPtr array = createByteArray(ULONG(blobLength));
+      win32::SafeArray array = createByteArray(ULONG(blobLength));
       if (!array) {
-        *error = kNoArray;
-        return checkFalse();
+        *error = rc::kNoBlobArray;
+        return traceFail(kCheckFalse);
       }
       std::copy_n(blob.get(), blobLength, byteArrayData(array.get()).begin());
       input->get()->vt = VT_ARRAY | VT_UI1;
       input->get()->parray = array.release();  // the input VARIANT destroys it now
       blob.reset();
     } catch (...) {
-      *error = kArrayFault;
-      return checkFalse("PWEXE Storage_Manager_No_console::checkBlob - End catch");
+      *error = rc::kBlobArrayFault;
+      return traceFail(kCheckCatch);
     }
 
     if (!decryptBlob(error, *input->get(), output->get(), selector))
-      return checkFalse(
+      return traceFail(
           "PWEXE Storage_Manager_No_console::checkBlob - End false (unable to decrypto blob)");
 
     std::span<const BYTE> plain = byteArrayData(output->get()->parray);
     if (plain.size() != size_t(length)) {
-      *error = kWrongLength;
-      return checkFalse();
+      *error = rc::kBlobWrongLength;
+      return traceFail(kCheckFalse);
     }
     std::vector<BYTE> copy(plain.begin(), plain.end());
     if (!std::equal(copy.begin(), copy.end(), data)) {
-      *error = kDiffers;
-      return checkFalse();
+      *error = rc::kBlobDiffers;
+      return traceFail(kCheckFalse);
     }
   } catch (...) {
-    *error = kCheckFault;
-    return checkFalse("PWEXE Storage_Manager_No_console::checkBlob - End catch");
+    *error = rc::kCheckBlobFault;
+    return traceFail(kCheckCatch);
   }
   writeTrace("PWEXE Storage_Manager_No_console::checkBlob - End", TRACE_END);
   return true;
@@ -104,21 +90,21 @@ bool Storage_Manager_No_console::decryptBlob(LONG* error, VARIANT in, VARIANT* o
   PwCryptoApiVB lightProxy;
   if (selector == 0) {
     if (!msProxy.PWpxyInit(forcedKey().data(), kForcedKeyLength, error))
-      return decryptFalse(
+      return traceFail(
           "PWEXE Storage_Manager_No_console::decryptBlob - ms_error (unable init pxyvb)");
     if (!msProxy.PWpxyDecrypt(in, out, error))
-      return decryptFalse(
+      return traceFail(
           "PWEXE Storage_Manager_No_console::decryptBlob - ms_error (unable to decrypt)");
   } else if (selector == 1) {
     if (!lightProxy.PWpxyInit_ForcedKey(error))
-      return decryptFalse(
+      return traceFail(
           "PWEXE Storage_Manager_No_console::decryptBlob - light_error (unable init pxyvb)");
     if (!lightProxy.PWpxyDecrypt(in, out, error))
-      return decryptFalse(
+      return traceFail(
           "PWEXE Storage_Manager_No_console::decryptBlob - light_error (unable to decrypt)");
   } else {
-    SetError(error, kUnknownSelector);
-    return decryptFalse(
+    SetError(error, rc::kUnknownSelector);
+    return traceFail(
         "PWEXE Storage_Manager_No_console::decryptBlob - light_error (unable to decrypt)");
   }
   writeTrace("PWEXE Storage_Manager_No_console::decryptBlob - End", TRACE_END);

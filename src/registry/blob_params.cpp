@@ -1,14 +1,14 @@
 // getParams: the six fields of 'B' and 'N'. Fields 1 to 5 end at the next comma;
 // the sixth is the whole rest of the text, commas included.
-#include "dispatch/storage_manager.h"
+#include "handlers/storage_manager.h"
+#include "registry/blob_fields.h"
 #include "trace/trace.h"
+#include "win32/result_codes.h"
 
 #include <cstring>
 #include <stdexcept>
 
 namespace {
-
-constexpr LONG kSplitFailed = 7020;
 
 // The text up to the next comma; `text` moves behind that comma.
 std::string takeField(const char*& text) {
@@ -32,7 +32,7 @@ bool Storage_Manager_No_console::getParams(LONG* error, const char* args, BlobFi
     fields->valueData = takeField(at);
     fields->checkBlob = at;
   } catch (...) {
-    *error = kSplitFailed;
+    *error = rc::kSplitFault;
     writeTrace("PWEXE Storage_Manager_No_console::getParams - End catch", TRACE_END);
     return false;
   }

@@ -1,17 +1,16 @@
 // 'H' and 'W': the workstation's hardware identifiers, written to the local
 // machine's hwid key and never read back.
-#include "dispatch/storage_manager.h"
+#include "handlers/storage_manager.h"
 #include "registry/hwid_number.h"
 #include "trace/trace.h"
+#include "win32/reg_key.h"
+#include "win32/result_codes.h"
 
 #include <cstring>
 
 namespace {
 
 constexpr const char* kHwidKey = "Software\\Velmora\\Tessera\\hwid";
-constexpr LONG kKeyNotWritable = 7001;
-constexpr LONG kValueNotWritten = 7002;
-constexpr LONG kNotANumber = 7008;
 
 LONG openHwidKey(HKEY* key) {
   return RegCreateKeyExA(HKEY_LOCAL_MACHINE, kHwidKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
@@ -22,9 +21,9 @@ LONG openHwidKey(HKEY* key) {
 
 bool Storage_Manager_No_console::storeHwid1(LONG* error, const char* args) {
   writeTrace("PWExe Storage_Manager_No_console::storeHwid1 - Start", TRACE_START);
-  HKEY key = nullptr;
-  if (openHwidKey(&key) != ERROR_SUCCESS) {
-    *error = kKeyNotWritable;
+  win32::RegKey key;
+  if (openHwidKey(key.out()) != ERROR_SUCCESS) {
+    *error = rc::kKeyNotWritable;
   } else {
     LONG number = 0;
     try {
@@ -33,36 +32,34 @@ bool Storage_Manager_No_console::storeHwid1(LONG* error, const char* args) {
       number = 0;
     }
     if (number == 0) {
-      *error = kNotANumber;
-      RegCloseKey(key);
-    } else if (RegSetValueExA(key, "Blob", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+      *error = rc::kNotANumber;
+    } else if (RegSetValueExA(key.get(), "Blob", 0, REG_DWORD,
+                              reinterpret_cast<const BYTE*>(&number),
                               sizeof number) != ERROR_SUCCESS) {
-      RegCloseKey(key);
-      *error = kValueNotWritten;
+      *error = rc::kValueNotWritten;
     } else {
-      RegCloseKey(key);
+      key.reset();
       writeTrace("PWEXE Storage_Manager_No_console::storeHwid1 - End", TRACE_END);
       return true;
     }
   }
-  writeTrace("PWEXE Storage_Manager_No_console::storeHwid1 - End false", TRACE_END);
-  return false;
+  key.reset();
+  return traceFail("PWEXE Storage_Manager_No_console::storeHwid1 - End false");
 }
 
 bool Storage_Manager_No_console::storeHwid2(LONG* error, const char* args) {
   writeTrace("PWEXE Storage_Manager_No_console::storeHwid2 - Start", TRACE_START);
-  HKEY key = nullptr;
-  if (openHwidKey(&key) != ERROR_SUCCESS) {
-    *error = kKeyNotWritable;
+  win32::RegKey key;
+  if (openHwidKey(key.out()) != ERROR_SUCCESS) {
+    *error = rc::kKeyNotWritable;
     return false;  // no end line on failure
   }
-  if (RegSetValueExA(key, "Hwid2", 0, REG_SZ, reinterpret_cast<const BYTE*>(args),
+  if (RegSetValueExA(key.get(), "Hwid2", 0, REG_SZ, reinterpret_cast<const BYTE*>(args),
                      DWORD(std::strlen(args))) != ERROR_SUCCESS) {
-    RegCloseKey(key);
-    *error = kValueNotWritten;
+    *error = rc::kValueNotWritten;
     return false;
   }
-  RegCloseKey(key);
+  key.reset();
   writeTrace("PWEXE Storage_Manager_No_console::storeHwid2 - End", TRACE_END);
   return true;
 }

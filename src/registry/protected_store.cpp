@@ -1,28 +1,19 @@
 // 'B' and 'N': one registry value, written only for a caller that proves it holds
 // the forced key. Nothing touches the registry before the check blob has passed.
-#include "dispatch/storage_manager.h"
+#include "handlers/storage_manager.h"
 #include "registry/base64_decoder.h"
-#include "registry/reg_key.h"
+#include "registry/blob_fields.h"
 #include "trace/trace.h"
+#include "win32/reg_key.h"
+#include "win32/result_codes.h"
 
 #include <cstring>
 #include <memory>
 
 namespace {
 
-constexpr LONG kKeyNotWritable = 7001;
-constexpr LONG kValueNotWritten = 7002;
-constexpr LONG kBadHive = 7009;
-constexpr LONG kBadType = 7010;
-constexpr LONG kDecodeFault = 7011;
-constexpr LONG kDecodesToNothing = 7012;
-constexpr LONG kStoreFault = 7018;
 constexpr BYTE kGuardByte = 0xFF;
-
-bool endFalse() {
-  writeTrace("PWEXE Storage_Manager_No_console::storeBlob - End false", TRACE_END);
-  return false;
-}
+constexpr const char* kEndFalse = "PWEXE Storage_Manager_No_console::storeBlob - End false";
 
 HKEY hiveOf(char letter) {
   if (letter == 'C') return HKEY_CURRENT_USER;
@@ -42,14 +33,14 @@ DWORD typeOf(char letter) {
 bool Storage_Manager_No_console::storeBlob(LONG* error, const char* args, int selector) {
   writeTrace("PWEXE Storage_Manager_No_console::storeBlob - Start", TRACE_START);
   BlobFields fields;
-  if (!getParams(error, args, &fields)) return endFalse();
-  RegKey key;
+  if (!getParams(error, args, &fields)) return traceFail(kEndFalse);
+  win32::RegKey key;
   std::unique_ptr<BYTE[]> data;
   try {
     HKEY hive = hiveOf(fields.hive[0]);
     if (!hive) {
-      *error = kBadHive;
-      return endFalse();
+      *error = rc::kBadHive;
+      return traceFail(kEndFalse);
     }
 
     LONG length = 0;
@@ -57,8 +48,8 @@ bool Storage_Manager_No_console::storeBlob(LONG* error, const char* args, int se
       const LONG textLength = LONG(fields.valueData.size());
       base64Decode(textLength, fields.valueData.c_str(), nullptr, &length);
       if (length == 0) {
-        *error = kDecodesToNothing;
-        return endFalse();
+        *error = rc::kDecodesToNothing;
+        return traceFail(kEndFalse);
       }
       // Windows's RegSetValueExA takes a zero byte right behind string data as the
       // terminator the caller forgot to count; a non-zero guard byte behind the
@@ -68,35 +59,35 @@ bool Storage_Manager_No_console::storeBlob(LONG* error, const char* args, int se
       base64Decode(textLength, fields.valueData.c_str(), data.get(), &length);
     } catch (...) {
       data.reset();
-      *error = kDecodeFault;
-      return endFalse();
+      *error = rc::kWrongFieldCount;  // the code a decode fault has always had
+      return traceFail(kEndFalse);
     }
 
     if (!checkBlob(error, data.get(), length, fields.checkBlob.c_str(), selector))
-      return endFalse();
+      return traceFail(kEndFalse);
 
     // The type is looked at only once the check blob has passed.
     DWORD type = typeOf(fields.valueType[0]);
     if (type == REG_NONE) {
-      *error = kBadType;
-      return endFalse();
+      *error = rc::kBadValueType;
+      return traceFail(kEndFalse);
     }
     DWORD disposition = 0;
     if (RegCreateKeyExA(hive, fields.keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_WRITE, nullptr, key.out(), &disposition) != ERROR_SUCCESS) {
-      *error = kKeyNotWritable;
-      return endFalse();
+      *error = rc::kKeyNotWritable;
+      return traceFail(kEndFalse);
     }
     if (RegSetValueExA(key.get(), fields.valueName.c_str(), 0, type, data.get(), DWORD(length)) !=
         ERROR_SUCCESS) {
-      key.close();
-      *error = kValueNotWritten;
-      return endFalse();
+      key.reset();
+      *error = rc::kValueNotWritten;
+      return traceFail(kEndFalse);
     }
-    key.close();
+    key.reset();
   } catch (...) {
-    key.close();
-    *error = kStoreFault;
+    key.reset();
+    *error = rc::kStoreBlobFault;
     writeTrace("PWEXE Storage_Manager_No_console::storeBlob - End catch", TRACE_END);
     return false;
   }

@@ -1,5 +1,9 @@
 // The trace log: one shared text log that every operation writes its start, end
 // and plain lines to, when the registry settings switch tracing on.
+//
+// Trace texts are part of the log format that clients and support read: every text
+// keeps its exact spelling, casing and punctuation, odd ones included
+// ("PWExe ...", "Storage_Manager_NoConsole::...", "_MSCryptoPwCryptoApiVB::...").
 #pragma once
 
 #include <windows.h>
@@ -12,3 +16,15 @@ void writeTrace(const char* text, int kind);
 void writeCryptoTrace(const char* text, int kind);
 // One plain line with the code of a failed platform call; `text` names the call.
 void traceCryptoError(DWORD code, const char* text);
+
+// Writes the end line of an operation that fails and answers false, so that a
+// failure path reads `return traceFail("... - End false");`.
+inline bool traceFail(const char* endLine) {
+  writeTrace(endLine, TRACE_END);
+  return false;
+}
+// The same with the '=' framing of the cipher and the proxies.
+inline bool cryptoTraceFail(const char* endLine) {
+  writeCryptoTrace(endLine, TRACE_END);
+  return false;
+}

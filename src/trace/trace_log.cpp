@@ -2,17 +2,11 @@
 
 #include "trace/trace.h"
 #include "trace/trace_settings.h"
+#include "win32/handle.h"
 
 #include <cstdio>
 
 namespace {
-
-struct FileHandle {
-  HANDLE h;
-  ~FileHandle() {
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-  }
-};
 
 void appendLine(std::string& out, const std::string& indent, const std::string& line) {
   out += indent;
@@ -115,20 +109,21 @@ void TraceLog::writeLine(const char* text, int kind, char separator) {
     std::string path = folder_ + "\\" + fileName_;
     if (path.size() <= kMaxText) {
       if (!isDirectory(folder_)) CreateDirectoryA(folder_.c_str(), nullptr);
-      FileHandle probe{CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
-      if (probe.h != INVALID_HANDLE_VALUE) {
-        CloseHandle(probe.h);
-        probe.h = INVALID_HANDLE_VALUE;
-        FileHandle log{CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
-        if (log.h != INVALID_HANDLE_VALUE) {
+      win32::FileHandle probe(CreateFileA(path.c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (probe) {
+        probe.reset();
+        win32::FileHandle log(CreateFileA(path.c_str(), FILE_APPEND_DATA,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (log) {
           SYSTEMTIME now{};
           GetLocalTime(&now);
           // One write per call, so that lines of overlapping runs never mix.
           std::string block = formatBlock(depth_, kind, separator, now, text);
           DWORD written = 0;
-          WriteFile(log.h, block.data(), DWORD(block.size()), &written, nullptr);
+          WriteFile(log.get(), block.data(), DWORD(block.size()), &written, nullptr);
         }
       }
     }

@@ -1,11 +1,11 @@
 #include "trace/trace_settings.h"
 
-#include "registry/reg_key.h"
+#include "win32/reg_key.h"
 
 #include <vector>
 
 bool readTraceDword(HKEY root, const char* name, DWORD* value) {
-  RegKey k;
+  win32::RegKey k;
   if (RegOpenKeyExA(root, kTessera, 0, KEY_READ, k.out()) != ERROR_SUCCESS) return false;
   DWORD data = 0, type = 0, size = sizeof data;
   if (RegQueryValueExA(k.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) !=
@@ -16,7 +16,7 @@ bool readTraceDword(HKEY root, const char* name, DWORD* value) {
 }
 
 bool readTraceString(HKEY root, const char* name, std::string* value) {
-  RegKey k;
+  win32::RegKey k;
   if (RegOpenKeyExA(root, kTessera, 0, KEY_READ, k.out()) != ERROR_SUCCESS) return false;
   std::vector<char> buffer(21, '\0');
   DWORD type = 0, size = 20;

@@ -1,9 +1,10 @@
 // The protected value store's argument text: field splitting, base64 decoding of
 // the value data and the check blob, the blob check under both ciphers, and the
 // write that follows a check that passes. The first byte picks the cipher.
-#include "dispatch/storage_manager.h"
 #include "fuzz_machine.h"
+#include "handlers/storage_manager.h"
 #include "registry/base64_decoder.h"
+#include "registry/blob_fields.h"
 
 #include <cstdint>
 #include <string>

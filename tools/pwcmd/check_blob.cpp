@@ -4,6 +4,7 @@
 
 #include "crypto/forced_key.h"
 #include "crypto/light_key_stream.h"
+#include "win32/crypt.h"
 
 #include <cstdio>
 
@@ -18,45 +19,26 @@ std::string describe(const char* call) {
   return text;
 }
 
-struct Provider {
-  HCRYPTPROV h = 0;
-  ~Provider() {
-    if (h) CryptReleaseContext(h, 0);
-  }
-};
-struct Hash {
-  HCRYPTHASH h = 0;
-  ~Hash() {
-    if (h) CryptDestroyHash(h);
-  }
-};
-struct Key {
-  HCRYPTKEY h = 0;
-  ~Key() {
-    if (h) CryptDestroyKey(h);
-  }
-};
-
 }  // namespace
 
 bool rc2CheckBlob(std::span<const BYTE> data, std::vector<BYTE>* blob, std::string* failure) {
-  Provider provider;
-  if (!CryptAcquireContextA(&provider.h, nullptr, kBaseProvider, PROV_RSA_FULL,
+  win32::CryptProvider provider;
+  if (!CryptAcquireContextA(provider.out(), nullptr, kBaseProvider, PROV_RSA_FULL,
                             CRYPT_VERIFYCONTEXT)) {
     *failure = describe("CryptAcquireContextA");
     return false;
   }
-  Hash hash;
-  if (!CryptCreateHash(provider.h, CALG_MD5, 0, 0, &hash.h)) {
+  win32::CryptHash hash;
+  if (!CryptCreateHash(provider.get(), CALG_MD5, 0, 0, hash.out())) {
     *failure = describe("CryptCreateHash");
     return false;
   }
-  if (!CryptHashData(hash.h, forcedKey().data(), DWORD(forcedKey().size()), 0)) {
+  if (!CryptHashData(hash.get(), forcedKey().data(), DWORD(forcedKey().size()), 0)) {
     *failure = describe("CryptHashData");
     return false;
   }
-  Key key;
-  if (!CryptDeriveKey(provider.h, CALG_RC2, hash.h, CRYPT_NO_SALT, &key.h)) {
+  win32::CryptKey key;
+  if (!CryptDeriveKey(provider.get(), CALG_RC2, hash.get(), CRYPT_NO_SALT, key.out())) {
     *failure = describe("CryptDeriveKey");
     return false;
   }
@@ -64,7 +46,7 @@ bool rc2CheckBlob(std::span<const BYTE> data, std::vector<BYTE>* blob, std::stri
   blob->assign(data.begin(), data.end());
   blob->resize(data.size() + kRc2Block);
   DWORD length = DWORD(data.size());
-  if (!CryptEncrypt(key.h, 0, TRUE, 0, blob->data(), &length, DWORD(blob->size()))) {
+  if (!CryptEncrypt(key.get(), 0, TRUE, 0, blob->data(), &length, DWORD(blob->size()))) {
     *failure = describe("CryptEncrypt");
     return false;
   }

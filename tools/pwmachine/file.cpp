@@ -1,6 +1,6 @@
 #include "file.h"
 
-#include <utility>
+#include "handle.h"  // src/win32
 
 namespace pwm {
 namespace {
@@ -8,29 +8,12 @@ namespace {
 // Files pwmachine reads are scripts and certificates, never this large.
 constexpr DWORD kMaxRead = 256u << 20;
 
-class Handle {
- public:
-  explicit Handle(HANDLE h) : h_(h) {}
-  ~Handle() {
-    if (valid()) CloseHandle(h_);
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
-  HANDLE get() const { return h_; }
-  // Closes now, for the write-back error only a close may report.
-  bool close() { return CloseHandle(std::exchange(h_, INVALID_HANDLE_VALUE)) != FALSE; }
-
- private:
-  HANDLE h_;
-};
-
 }  // namespace
 
 DWORD readFile(const std::string& path, std::string* bytes) {
-  Handle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return GetLastError();
+  win32::FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return GetLastError();
   DWORD high = 0;
   DWORD size = GetFileSize(file.get(), &high);
   if (size == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) return GetLastError();
@@ -43,9 +26,10 @@ DWORD readFile(const std::string& path, std::string* bytes) {
 }
 
 DWORD writeFile(const std::string& path, const std::string& bytes, bool replace) {
-  Handle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
-                          replace ? CREATE_ALWAYS : CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) {
+  win32::FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                     replace ? CREATE_ALWAYS : CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                     nullptr));
+  if (!file) {
     DWORD error = GetLastError();
     return error == ERROR_ALREADY_EXISTS ? DWORD(ERROR_FILE_EXISTS) : error;
   }
@@ -53,7 +37,8 @@ DWORD writeFile(const std::string& path, const std::string& bytes, bool replace)
   if (!WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) ||
       written != bytes.size())
     return GetLastError() ? GetLastError() : DWORD(ERROR_WRITE_FAULT);
-  if (!file.close()) return GetLastError();
+  // Closed here, for the write-back error that only a close may report.
+  if (!CloseHandle(file.release())) return GetLastError();
   return ERROR_SUCCESS;
 }
 

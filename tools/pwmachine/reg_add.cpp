@@ -2,7 +2,7 @@
 // names another. A bare `reg add <key>` sets the unnamed value to an empty
 // REG_SZ, as reg.exe does.
 #include "reg.h"
-#include "reg_key.h"
+#include "reg_tree.h"
 #include "reg_value.h"
 
 #include "console.h"

@@ -1,7 +1,7 @@
 // `reg delete`: a whole key tree, one value, the unnamed value, or all of a
 // key's values. Always needs /f, since reg.exe would ask first.
 #include "reg.h"
-#include "reg_key.h"
+#include "reg_tree.h"
 
 #include "console.h"
 

@@ -2,8 +2,8 @@
 // is built whole before the file is created, so a key that cannot be read
 // leaves no half-written file behind.
 #include "reg.h"
-#include "reg_key.h"
 #include "reg_script.h"
+#include "reg_tree.h"
 
 #include "console.h"
 #include "file.h"

@@ -2,8 +2,8 @@
 // cannot be read or applied is reported with its number and skipped; the rest
 // of the script is still applied, and the run then fails.
 #include "reg.h"
-#include "reg_key.h"
 #include "reg_script.h"
+#include "reg_tree.h"
 
 #include "console.h"
 #include "file.h"
@@ -19,7 +19,7 @@ class Importer : public ScriptSink {
   unsigned problems() const { return problems_; }
 
   void key(size_t line, const std::string& path) override {
-    key_.close();
+    key_.reset();
     keyLine_ = line;
     KeyPath kp;
     if (!parseKeyPath(path, &kp)) return problem(line, "'" + path + "' is not a key name");
@@ -29,7 +29,7 @@ class Importer : public ScriptSink {
   }
 
   void deleteKey(size_t line, const std::string& path) override {
-    key_.close();
+    key_.reset();
     keyLine_ = line;
     KeyPath kp;
     if (!parseKeyPath(path, &kp)) return problem(line, "'" + path + "' is not a key name");

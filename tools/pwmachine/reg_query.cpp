@@ -4,7 +4,7 @@
 // paths, or with /s as keys of their own. A key with no values prints no
 // heading unless it is reached through /s.
 #include "reg.h"
-#include "reg_key.h"
+#include "reg_tree.h"
 #include "reg_value.h"
 
 #include "console.h"

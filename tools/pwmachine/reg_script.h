@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "reg_key.h"
+#include "reg_tree.h"
 #include "text.h"
 
 #include <string>

@@ -23,7 +23,7 @@ struct Input {
     variant.vt = VT_ARRAY | VT_UI1;
     variant.parray = array.get();
   }
-  SafeArrayPtr array;
+  win32::SafeArray array;
   VARIANT variant;
 };
 
@@ -31,7 +31,7 @@ template <class Proxy>
 void expectNotInitialised() {
   Proxy proxy;
   Input in(Bytes{1, 2, 3, 4, 5, 6, 7, 8});
-  OwnedVariant out;
+  win32::Variant out;
   LONG error = 0;
   EXPECT_FALSE(proxy.PWpxyDecrypt(in.variant, out.get(), &error));
   EXPECT_EQ(error, 3501);
@@ -59,7 +59,7 @@ TEST(CryptoApiProxy, ASecondInitChangesTheKey) {
     ASSERT_TRUE(
         proxy.PWpxyInit(reinterpret_cast<const BYTE*>(pass.data()), LONG(pass.size()), &error));
     Input in(cipher);
-    OwnedVariant out;
+    win32::Variant out;
     ASSERT_TRUE(proxy.PWpxyDecrypt(in.variant, out.get(), &error));
     ASSERT_EQ(out.get()->vt, VT_ARRAY | VT_UI1);
     auto data = byteArrayData(out.get()->parray);

@@ -1,6 +1,7 @@
 // The argument text of 'B' and 'N' split into its six fields, and what the store
 // does with a selector that no command letter gives.
-#include "dispatch/storage_manager.h"
+#include "handlers/storage_manager.h"
+#include "registry/blob_fields.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // Registry keys as the reg operations see them: the key paths users write,
-// open keys that close themselves, and whole reads of a key's values and
-// subkeys through the A functions.
+// whole reads of a key's values and subkeys through the A functions, and the
+// deletion of a key with everything below it.
 #pragma once
 
 #include <windows.h>
 
-#include "registry/reg_key.h"
+#include "reg_key.h"  // src/win32: the one RAII registry key
 
 #include <string>
 #include <string_view>
@@ -26,8 +26,7 @@ struct KeyPath {
 // empty, or the path names a remote machine ("\\host\...").
 bool parseKeyPath(std::string_view text, KeyPath* path);
 
-// An open key that closes itself; the system's own.
-using Key = ::RegKey;
+using Key = win32::RegKey;
 
 struct Value {
   std::string name;  // empty for the unnamed value
@@ -44,8 +43,9 @@ LONG readSubkeys(HKEY key, std::vector<std::string>* names);
 // One value; ERROR_FILE_NOT_FOUND when the key has no value of that name.
 LONG readValue(HKEY key, const std::string& name, Value* value);
 
-// Deletes parent\sub with every key below it, deepest first, since
-// RegDeleteKeyA only deletes a key that has no subkeys.
-LONG deleteTree(HKEY parent, const std::string& sub);
+// Deletes parent\sub with every key below it (win32::deleteKeyTree).
+inline LONG deleteTree(HKEY parent, const std::string& sub) {
+  return win32::deleteKeyTree(parent, sub.c_str());
+}
 
 }  // namespace pwm::reg

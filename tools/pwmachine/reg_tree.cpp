@@ -1,4 +1,4 @@
-#include "reg_key.h"
+#include "reg_tree.h"
 
 #include "text.h"
 
@@ -130,18 +130,6 @@ LONG readSubkeys(HKEY key, std::vector<std::string>* names) {
     if (st != ERROR_SUCCESS) return st;
     names->push_back(name.substr(0, len));
   }
-}
-
-LONG deleteTree(HKEY parent, const std::string& sub) {
-  std::vector<std::string> children;
-  {
-    Key key;
-    if (LONG st = openSubkey(parent, sub, KEY_READ, &key)) return st;
-    if (LONG st = readSubkeys(key.get(), &children)) return st;
-    for (const auto& child : children)
-      if (LONG st = deleteTree(key.get(), child)) return st;
-  }
-  return RegDeleteKeyA(parent, sub.c_str());
 }
 
 }  // namespace pwm::reg

@@ -1,19 +1,27 @@
 // Storage_Manager_No_console: the command handlers. It holds no state; each
-// operation lives with the subsystem it belongs to (dispatch/, registry/, ...).
+// operation is defined with the subsystem it belongs to (dispatch/, registry/, ...),
+// and the dispatcher calls them through its command table. Subsystems include this
+// header; nothing here includes dispatch/.
+//
+// Every handler takes the error holder (the run's result code, see
+// win32/result_codes.h) first and answers true for success.
 #pragma once
 
 #include <windows.h>
 
 #include <oleauto.h>
 
-#include "registry/blob_fields.h"
-
 #include <memory>
+
+struct BlobFields;  // registry/blob_fields.h
+
+// The heap copy of the command text that WinMain dispatches, zero-terminated.
+using CommandCopy = std::unique_ptr<char[]>;
 
 class Storage_Manager_No_console {
  public:
   // 'F': the command text read from a file, which is deleted (dispatch/command_file.cpp).
-  bool readCommandLineFromFile(LONG* error, const char* path, std::unique_ptr<char[]>* commandCopy);
+  bool readCommandLineFromFile(LONG* error, const char* path, CommandCopy* commandCopy);
 
   // 'H' and 'W': the hardware identifiers (registry/hwid_store.cpp).
   bool storeHwid1(LONG* error, const char* args);
