@@ -54,8 +54,8 @@ Bytes exportKey(const std::string& name, HCRYPTKEY key, DWORD type) {
   if (!ok) return {};
   Bytes blob(size + 16);
   DWORD shortSize = size - 1;
-  line(name + " short", CryptExportKey(key, 0, type, 0, blob.data(), &shortSize),
-       "size=" + std::to_string(shortSize));
+  ok = CryptExportKey(key, 0, type, 0, blob.data(), &shortSize);
+  line(name + " short", ok, "size=" + std::to_string(shortSize));
   ok = CryptExportKey(key, 0, type, 0, blob.data(), &size);
   blob.resize(ok ? size : 0);
   line(name, ok, "blob=" + hex(blob.data(), blob.size()));
@@ -142,8 +142,8 @@ void generateCases() {
   line("generate signature 1024", CryptGenKey(prov, AT_SIGNATURE, 1024 << 16, &key));
   keyParams("generated", key);
   DWORD size = 0;
-  line("generated public size", CryptExportKey(key, 0, PUBLICKEYBLOB, 0, nullptr, &size),
-       std::to_string(size));
+  BOOL ok = CryptExportKey(key, 0, PUBLICKEYBLOB, 0, nullptr, &size);
+  line("generated public size", ok, std::to_string(size));
   CryptDestroyKey(key);
   line("generated exchange key", CryptGetUserKey(prov, AT_KEYEXCHANGE, &key));
   line("generated signature key", CryptGetUserKey(prov, AT_SIGNATURE, &key));

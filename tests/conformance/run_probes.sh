@@ -51,4 +51,8 @@ compare file_probe
 keyblob=$(openssl genrsa 1024 2>/dev/null | openssl rsa -outform MSBLOB 2>/dev/null |
   od -An -v -tx1 | tr -d ' \n')
 compare key_probe "$keyblob"
+# A self-signed certificate made by OpenSSL.
+openssl req -x509 -newkey rsa:1024 -nodes -keyout "$work/probe.key" -outform DER \
+  -out "$work/probe.der" -subj "/CN=Probe/O=Velmora" -days 30 2>/dev/null
+compare cert_probe "$work/probe.der"
 exit $status

@@ -3,10 +3,10 @@
 #include "kernel32/codepage.h"
 #include "machine/machine.h"
 
-#include <memory>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <memory>
 
 namespace pw::registry {
 namespace {
@@ -32,7 +32,7 @@ constexpr const char* kSchema =
 // Root may write any file; the owner's write bit is what an administrator sets to
 // deny writes to a hive, so it is honoured for root too.
 bool hiveWritable(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return true;  // created on open
   if (::geteuid() == 0) return (st.st_mode & S_IWUSR) != 0;
   return ::access(path.c_str(), W_OK) == 0;
@@ -64,8 +64,10 @@ void bindText(sqlite3_stmt* s, int i, const std::string& t) {
 void columnBytes(sqlite3_stmt* s, int column, std::string* out) {
   const void* blob = sqlite3_column_blob(s, column);
   int size = sqlite3_column_bytes(s, column);
-  if (blob && size > 0) out->assign(static_cast<const char*>(blob), size_t(size));
-  else out->clear();
+  if (blob && size > 0)
+    out->assign(static_cast<const char*>(blob), size_t(size));
+  else
+    out->clear();
 }
 
 }  // namespace
@@ -132,15 +134,21 @@ LONG Hive::status(int rc) const {
   switch (rc & 0xFF) {
     case SQLITE_OK:
     case SQLITE_DONE:
-    case SQLITE_ROW: return ERROR_SUCCESS;
+    case SQLITE_ROW:
+      return ERROR_SUCCESS;
     case SQLITE_READONLY:
     case SQLITE_PERM:
-    case SQLITE_AUTH: return ERROR_ACCESS_DENIED;
-    case SQLITE_NOMEM: return ERROR_OUTOFMEMORY;
-    case SQLITE_FULL: return ERROR_DISK_FULL;
+    case SQLITE_AUTH:
+      return ERROR_ACCESS_DENIED;
+    case SQLITE_NOMEM:
+      return ERROR_OUTOFMEMORY;
+    case SQLITE_FULL:
+      return ERROR_DISK_FULL;
     case SQLITE_CORRUPT:
-    case SQLITE_NOTADB: return ERROR_BADDB;
-    default: return ERROR_REGISTRY_IO_FAILED;
+    case SQLITE_NOTADB:
+      return ERROR_BADDB;
+    default:
+      return ERROR_REGISTRY_IO_FAILED;
   }
 }
 
@@ -225,7 +233,8 @@ LONG Hive::createPath(int64_t from, const std::vector<std::string>& path, int64_
     LONG st = childId(id, fold, &id);
     if (st == ERROR_FILE_NOT_FOUND) {
       sqlite3_stmt* s = stmt("INSERT INTO keys(parent, name, fold) VALUES(?1, ?2, ?3)");
-      if (!s) st = ERROR_REGISTRY_IO_FAILED;
+      if (!s)
+        st = ERROR_REGISTRY_IO_FAILED;
       else {
         Reset r{s};
         sqlite3_bind_int64(s, 1, id);
@@ -250,8 +259,9 @@ LONG Hive::createPath(int64_t from, const std::vector<std::string>& path, int64_
 }
 
 LONG Hive::queryValue(int64_t key, std::string_view name, DWORD* type, std::string* data) {
-  sqlite3_stmt* s = stmt("SELECT type, data, (SELECT 1 FROM keys WHERE id = ?1) FROM vals "
-                         "WHERE key = ?1 AND fold = ?2");
+  sqlite3_stmt* s = stmt(
+      "SELECT type, data, (SELECT 1 FROM keys WHERE id = ?1) FROM vals "
+      "WHERE key = ?1 AND fold = ?2");
   if (!s) return ERROR_REGISTRY_IO_FAILED;
   Reset r{s};
   std::string fold = codepage::foldAnsi(name);
@@ -272,8 +282,9 @@ LONG Hive::setValue(int64_t key, std::string_view name, DWORD type, std::string_
   return change([&]() -> LONG {
     if (LONG st = keyExists(key)) return st;
     // An existing value keeps its place in the enumeration order.
-    sqlite3_stmt* s = stmt("INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
-                           "ON CONFLICT(key, fold) DO UPDATE SET type = ?4, data = ?5");
+    sqlite3_stmt* s = stmt(
+        "INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
+        "ON CONFLICT(key, fold) DO UPDATE SET type = ?4, data = ?5");
     if (!s) return ERROR_REGISTRY_IO_FAILED;
     Reset r{s};
     sqlite3_bind_int64(s, 1, key);
@@ -281,8 +292,10 @@ LONG Hive::setValue(int64_t key, std::string_view name, DWORD type, std::string_
     bindText(s, 3, codepage::foldAnsi(name));
     sqlite3_bind_int64(s, 4, type);
     // An empty value is an empty blob, never SQL NULL.
-    if (data.empty()) sqlite3_bind_zeroblob(s, 5, 0);
-    else sqlite3_bind_blob(s, 5, data.data(), int(data.size()), SQLITE_STATIC);
+    if (data.empty())
+      sqlite3_bind_zeroblob(s, 5, 0);
+    else
+      sqlite3_bind_blob(s, 5, data.data(), int(data.size()), SQLITE_STATIC);
     return status(sqlite3_step(s));
   });
 }
@@ -313,6 +326,27 @@ LONG Hive::enumKey(int64_t key, DWORD index, std::string* name) {
     return ERROR_SUCCESS;
   }
   return rc == SQLITE_DONE ? ERROR_NO_MORE_ITEMS : status(rc);
+}
+
+LONG Hive::subKeyValues(int64_t key, std::string_view name,
+                        std::vector<std::pair<std::string, std::string>>* out) {
+  if (LONG st = keyExists(key)) return st;
+  sqlite3_stmt* s = stmt(
+      "SELECT k.name, v.data FROM keys k JOIN vals v ON v.key = k.id AND v.fold = ?2 "
+      "WHERE k.parent = ?1 ORDER BY k.fold");
+  if (!s) return ERROR_REGISTRY_IO_FAILED;
+  Reset r{s};
+  sqlite3_bind_int64(s, 1, key);
+  bindText(s, 2, codepage::foldAnsi(name));
+  int rc;
+  while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+    std::string data;
+    columnBytes(s, 1, &data);
+    out->emplace_back(
+        codepage::utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(s, 0))),
+        std::move(data));
+  }
+  return rc == SQLITE_DONE ? ERROR_SUCCESS : status(rc);
 }
 
 LONG Hive::enumValue(int64_t key, DWORD index, ValueRecord* value) {

@@ -52,6 +52,10 @@ class Hive {
   LONG deleteValue(int64_t key, std::string_view name);
   LONG enumKey(int64_t key, DWORD index, std::string* name);
   LONG enumValue(int64_t key, DWORD index, ValueRecord* value);
+  // Every subkey of `key` that has a value named `name`, in enumeration order, with
+  // that value's data: one query where enumerating key by key would take one a key.
+  LONG subKeyValues(int64_t key, std::string_view name,
+                    std::vector<std::pair<std::string, std::string>>* out);
   LONG deleteKey(int64_t parent, std::string_view name);
   LONG deleteKeyItself(int64_t key);
   LONG queryInfo(int64_t key, KeyInfo* info);

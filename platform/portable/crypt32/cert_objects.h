@@ -1,0 +1,90 @@
+// The objects behind certificate stores and certificate contexts. A context is handed
+// out as the address of its CERT_CONTEXT, a store as its own address; both are honoured
+// only while they are in the live set, so stale handles are refused, never followed.
+//
+// Lifetimes follow crypt32: a context lives while a caller holds a reference to it or it
+// is a member of its store; a store lives while it is open or any of its contexts lives.
+// Closing with CERT_CLOSE_STORE_FORCE_FLAG frees every context of the store at once.
+#pragma once
+
+#include <windows.h>
+
+#include <wincrypt.h>
+
+#include <array>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+namespace pw::cert {
+
+struct Store;
+
+struct Context {
+  CERT_CONTEXT ctx{};  // first: its address is the handle
+  CERT_INFO info{};
+  std::string encoded;
+  std::array<BYTE, 20> sha1{};
+  // Storage behind the pointers of `info`.
+  std::string serial, sigOid, sigParams, issuer, subject, keyOid, keyParams, publicKey;
+  std::vector<std::string> extOids, extValues;
+  std::vector<CERT_EXTENSION> extensions;
+  // Properties by id, in their stored form (CERT_KEY_PROV_INFO_PROP_ID serialized
+  // with offsets, as in a store's "Blob").
+  std::map<DWORD, std::string> props;
+
+  int refs = 0;  // callers' references
+  Store* store = nullptr;
+  bool member = false;  // still one of its store's certificates
+  size_t slot = 0;      // its place in the store's enumeration order
+};
+
+struct Store {
+  int refs = 1;  // open handles
+  bool readOnly = false;
+  HKEY root = nullptr;               // a system store's hive; null for a memory store
+  std::string path;                  // "Software\Microsoft\SystemCertificates\<name>\Certificates"
+  std::vector<Context*> members;     // enumeration order; null where a member left
+  std::unordered_set<Context*> all;  // every living context of this store
+};
+
+// ---- handles ----
+Context* liveContext(PCCERT_CONTEXT handle);
+Store* liveStore(HCERTSTORE handle);  // open stores only
+Store* newStore();
+// A new context over a DER certificate, holding no reference and in no store; null
+// (with the last error set) when the bytes are no certificate.
+std::unique_ptr<Context> decodeCertificate(const BYTE* der, DWORD size);
+// Registers the context as a member of `store` and returns it.
+Context* addMember(Store& store, std::unique_ptr<Context> context);
+// Ends a membership (the context dies unless referenced).
+void removeMember(Context& context);
+void release(Context& context);   // drops one caller's reference
+void destroyStore(Store& store);  // frees the store and every context of it
+// Ends every membership once the store's last handle is closed; true when callers still
+// hold contexts of it (the store goes with the last of them).
+bool dropMembers(Store& store);
+
+// ---- the registry form: the value "Blob" of <store path>\<SHA-1 thumbprint> ----
+std::string thumbprint(const Context& context);  // 40 upper-case hex digits
+std::string serialize(const Context& context);
+// The context a serialized element holds, with its properties; null when damaged.
+std::unique_ptr<Context> deserialize(std::string_view element);
+// Writes a member of a system store through to the registry, or removes it there.
+LONG persist(const Context& context);
+LONG unpersist(const Context& context);
+
+// ---- properties ----
+std::string storedKeyProvInfo(const CRYPT_KEY_PROV_INFO& info);
+bool validStoredKeyProvInfo(std::string_view stored);
+
+// ---- shared helpers ----
+BOOL fail(DWORD code);
+// The size protocol of crypt32: a null buffer asks for the size, a short one gets
+// ERROR_MORE_DATA and the size.
+BOOL copyOut(void* out, DWORD* outLen, const void* value, DWORD size);
+
+}  // namespace pw::cert

@@ -1,0 +1,240 @@
+// Certificate stores: memory stores and the registry-backed system stores of the current
+// user and the local machine ("MY", "Root", "CA", "REQUEST", or any other name), kept
+// where Windows keeps them: Software\Microsoft\SystemCertificates\<store>\Certificates
+// in the hive of the store's location. A system store reads its certificates when it is
+// opened, in the registry's order of their thumbprints; additions, deletions and property
+// changes are in the registry when the call returns. A damaged "Blob" is skipped.
+#include "crypt32/cert_objects.h"
+
+#include "advapi32/hive.h"
+#include "kernel32/codepage.h"
+
+#include <cstring>
+
+namespace {
+
+using pw::cert::Context;
+using pw::cert::fail;
+using pw::cert::Store;
+
+constexpr const char* kSystemCertificates = "Software\\Microsoft\\SystemCertificates\\";
+constexpr DWORD kAddNewer = 6;
+
+HCERTSTORE failStore(DWORD code) {
+  SetLastError(code);
+  return nullptr;
+}
+
+void loadCertificates(Store& store, const std::string& name) {
+  auto hive =
+      pw::registry::Hive::get(store.root == HKEY_LOCAL_MACHINE ? pw::registry::HiveId::Machine
+                                                               : pw::registry::HiveId::User);
+  int64_t id;
+  if (!hive ||
+      hive->openPath(pw::registry::Hive::kRootId,
+                     {"Software", "Microsoft", "SystemCertificates", name, "Certificates"}, &id))
+    return;
+  std::vector<std::pair<std::string, std::string>> blobs;
+  hive->subKeyValues(id, "Blob", &blobs);
+  for (const auto& [thumb, blob] : blobs)
+    if (auto context = pw::cert::deserialize(blob)) pw::cert::addMember(store, std::move(context));
+}
+
+Context* findMember(const Store& store, const Context& like) {
+  for (Context* c : store.members)
+    if (c && c->sha1 == like.sha1) return c;
+  return nullptr;
+}
+
+BOOL addContext(Store& store, std::unique_ptr<Context> fresh, DWORD disposition,
+                PCCERT_CONTEXT* out) {
+  if (out) *out = nullptr;
+  if (disposition < CERT_STORE_ADD_NEW || disposition > kAddNewer + 1)
+    return fail(DWORD(E_INVALIDARG));
+  if (store.readOnly) return fail(DWORD(E_ACCESSDENIED));
+  Context* existing = findMember(store, *fresh);
+  if (existing) {
+    switch (disposition) {
+      case CERT_STORE_ADD_NEW:
+        return fail(DWORD(CRYPT_E_EXISTS));
+      case CERT_STORE_ADD_USE_EXISTING:
+      case kAddNewer:  // the same certificate is never newer than itself
+      case kAddNewer + 1: {
+        // The existing certificate gains the properties it lacks.
+        bool gained = false;
+        for (auto& [id, data] : fresh->props) gained |= existing->props.emplace(id, data).second;
+        if (gained && store.root)
+          if (LONG st = pw::cert::persist(*existing)) return fail(DWORD(st));
+        if (out) {
+          ++existing->refs;
+          *out = &existing->ctx;
+        }
+        return TRUE;
+      }
+      case CERT_STORE_ADD_REPLACE_EXISTING_INHERIT_PROPERTIES:
+        for (auto& [id, data] : existing->props) fresh->props.emplace(id, data);
+        break;
+      default:
+        break;
+    }
+  }
+  Context* c = pw::cert::addMember(store, std::move(fresh));
+  ++c->refs;  // held while it is written
+  if (store.root) {
+    if (LONG st = pw::cert::persist(*c)) {
+      pw::cert::removeMember(*c);
+      pw::cert::release(*c);
+      return fail(DWORD(st));
+    }
+  }
+  if (existing && disposition != CERT_STORE_ADD_ALWAYS) pw::cert::removeMember(*existing);
+  if (out)
+    *out = &c->ctx;
+  else
+    pw::cert::release(*c);
+  return TRUE;
+}
+
+}  // namespace
+
+HCERTSTORE WINAPI CertOpenStore(LPCSTR lpszStoreProvider, DWORD dwEncodingType,
+                                HCRYPTPROV_LEGACY hCryptProv, DWORD dwFlags, const void* pvPara) {
+  if (lpszStoreProvider == CERT_STORE_PROV_MEMORY) return pw::cert::newStore();
+  if (lpszStoreProvider != CERT_STORE_PROV_SYSTEM_A &&
+      lpszStoreProvider != CERT_STORE_PROV_SYSTEM_W)
+    return failStore(ERROR_FILE_NOT_FOUND);
+  if (!pvPara) return failStore(DWORD(E_INVALIDARG));
+  std::string name = lpszStoreProvider == CERT_STORE_PROV_SYSTEM_A
+                         ? std::string(static_cast<const char*>(pvPara))
+                         : [&] {
+                             std::string ansi;
+                             for (const WCHAR* w = static_cast<const WCHAR*>(pvPara); *w; ++w) {
+                               int c = pw::codepage::wideToAnsi(*w);
+                               ansi += c < 0 ? '?' : char(c);
+                             }
+                             return ansi;
+                           }();
+  HKEY root;
+  switch (dwFlags & CERT_SYSTEM_STORE_LOCATION_MASK) {
+    case CERT_SYSTEM_STORE_CURRENT_USER:
+      root = HKEY_CURRENT_USER;
+      break;
+    case CERT_SYSTEM_STORE_LOCAL_MACHINE:
+      root = HKEY_LOCAL_MACHINE;
+      break;
+    default:
+      return failStore(DWORD(E_INVALIDARG));
+  }
+  if (name.empty() || name.find('\\') != std::string::npos || name.size() > 255)
+    return failStore(DWORD(E_INVALIDARG));
+  if (dwFlags & CERT_STORE_DELETE_FLAG) return failStore(ERROR_CALL_NOT_IMPLEMENTED);
+
+  std::string storeKey = kSystemCertificates + name;
+  HKEY key;
+  if (dwFlags & CERT_STORE_OPEN_EXISTING_FLAG) {
+    if (LONG st = RegOpenKeyExA(root, storeKey.c_str(), 0, KEY_READ, &key))
+      return failStore(DWORD(st));
+    RegCloseKey(key);
+  }
+  bool readOnly = dwFlags & CERT_STORE_READONLY_FLAG;
+  if (!readOnly || (dwFlags & CERT_STORE_CREATE_NEW_FLAG)) {
+    DWORD disposition = 0;
+    if (LONG st = RegCreateKeyExA(root, (storeKey + "\\Certificates").c_str(), 0, nullptr,
+                                  REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key, &disposition))
+      return failStore(DWORD(st));
+    RegCloseKey(key);
+    if ((dwFlags & CERT_STORE_CREATE_NEW_FLAG) && disposition == REG_OPENED_EXISTING_KEY)
+      return failStore(ERROR_FILE_EXISTS);
+  }
+
+  Store* store = pw::cert::newStore();
+  store->readOnly = readOnly;
+  store->root = root;
+  store->path = storeKey + "\\Certificates";
+  loadCertificates(*store, name);
+  SetLastError(ERROR_SUCCESS);
+  return store;
+}
+
+BOOL WINAPI CertCloseStore(HCERTSTORE hCertStore, DWORD dwFlags) {
+  if (!hCertStore) return TRUE;
+  Store* store = pw::cert::liveStore(hCertStore);
+  if (!store) return fail(DWORD(E_INVALIDARG));
+  if (dwFlags & CERT_CLOSE_STORE_FORCE_FLAG) {
+    pw::cert::destroyStore(*store);
+    return TRUE;
+  }
+  if (--store->refs > 0) return TRUE;
+  if (pw::cert::dropMembers(*store) && (dwFlags & CERT_CLOSE_STORE_CHECK_FLAG))
+    return fail(DWORD(0x8009200FL));  // CRYPT_E_PENDING_CLOSE: contexts are still held
+  return TRUE;
+}
+
+// Every change is in the registry as soon as it is made, so a commit has nothing left to do.
+BOOL WINAPI CertControlStore(HCERTSTORE hCertStore, DWORD dwFlags, DWORD dwCtrlType,
+                             const void* pvCtrlPara) {
+  if (!pw::cert::liveStore(hCertStore)) return fail(DWORD(E_INVALIDARG));
+  if (dwCtrlType == CERT_STORE_CTRL_COMMIT) return TRUE;
+  return fail(ERROR_CALL_NOT_IMPLEMENTED);
+}
+
+PCCERT_CONTEXT WINAPI CertEnumCertificatesInStore(HCERTSTORE hCertStore,
+                                                  PCCERT_CONTEXT pPrevCertContext) {
+  Store* store = pw::cert::liveStore(hCertStore);
+  Context* prev = pPrevCertContext ? pw::cert::liveContext(pPrevCertContext) : nullptr;
+  if (!store || (pPrevCertContext && (!prev || prev->store != store))) {
+    SetLastError(DWORD(E_INVALIDARG));
+    return nullptr;
+  }
+  size_t next = prev ? prev->slot + 1 : 0;
+  if (prev) pw::cert::release(*prev);
+  for (; next < store->members.size(); ++next) {
+    if (Context* c = store->members[next]) {
+      ++c->refs;
+      return &c->ctx;
+    }
+  }
+  SetLastError(DWORD(CRYPT_E_NOT_FOUND));
+  return nullptr;
+}
+
+BOOL WINAPI CertDeleteCertificateFromStore(PCCERT_CONTEXT pCertContext) {
+  Context* c = pw::cert::liveContext(pCertContext);
+  if (!c) return fail(DWORD(E_INVALIDARG));
+  // The context is released whatever the outcome.
+  struct Releaser {
+    Context& c;
+    ~Releaser() { pw::cert::release(c); }
+  } releaser{*c};
+  if (!c->member) return TRUE;
+  if (c->store->readOnly) return fail(DWORD(E_ACCESSDENIED));
+  if (c->store->root)
+    if (LONG st = pw::cert::unpersist(*c)) return fail(DWORD(st));
+  pw::cert::removeMember(*c);
+  return TRUE;
+}
+
+BOOL WINAPI CertAddEncodedCertificateToStore(HCERTSTORE hCertStore, DWORD dwCertEncodingType,
+                                             const BYTE* pbCertEncoded, DWORD cbCertEncoded,
+                                             DWORD dwAddDisposition,
+                                             PCCERT_CONTEXT* ppCertContext) {
+  Store* store = pw::cert::liveStore(hCertStore);
+  if (!store) return fail(DWORD(E_INVALIDARG));
+  if ((dwCertEncodingType & 0xFFFF) != X509_ASN_ENCODING) return fail(DWORD(E_INVALIDARG));
+  auto fresh = pw::cert::decodeCertificate(pbCertEncoded, cbCertEncoded);
+  if (!fresh) return FALSE;
+  return addContext(*store, std::move(fresh), dwAddDisposition, ppCertContext);
+}
+
+BOOL WINAPI CertAddCertificateContextToStore(HCERTSTORE hCertStore, PCCERT_CONTEXT pCertContext,
+                                             DWORD dwAddDisposition,
+                                             PCCERT_CONTEXT* ppStoreContext) {
+  Store* store = pw::cert::liveStore(hCertStore);
+  Context* source = pw::cert::liveContext(pCertContext);
+  if (!store || !source) return fail(DWORD(E_INVALIDARG));
+  auto fresh = pw::cert::decodeCertificate(reinterpret_cast<const BYTE*>(source->encoded.data()),
+                                           DWORD(source->encoded.size()));
+  if (!fresh) return FALSE;
+  fresh->props = source->props;
+  return addContext(*store, std::move(fresh), dwAddDisposition, ppStoreContext);
+}
