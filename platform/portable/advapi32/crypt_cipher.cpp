@@ -10,6 +10,7 @@
 #include <wincrypt.h>
 
 #include "advapi32/crypt_objects.h"
+#include "machine/faults.h"
 
 #include <openssl/core_names.h>
 #include <openssl/evp.h>
@@ -100,56 +101,62 @@ Key* cipherKey(HCRYPTKEY hKey) {
 
 BOOL WINAPI CryptEncrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWORD dwFlags, BYTE* pbData,
                          DWORD* pdwDataLen, DWORD dwBufLen) {
-  if (!pdwDataLen) return fail(ERROR_INVALID_PARAMETER);
-  if (dwFlags) return fail(NTE_BAD_FLAGS);
-  Key* key = cipherKey(hKey);
-  if (!key) return FALSE;
+  return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
+    if (!pdwDataLen) return fail(ERROR_INVALID_PARAMETER);
+    if (dwFlags) return fail(NTE_BAD_FLAGS);
+    Key* key = cipherKey(hKey);
+    if (!key) return FALSE;
 
-  DWORD len = *pdwDataLen;
-  if (!Final && len % kBlockBytes) return fail(NTE_BAD_DATA);
-  DWORD total = (len / kBlockBytes + (Final ? 1 : 0)) * kBlockBytes;
-  if (!pbData) {  // a question about the size
+    DWORD len = *pdwDataLen;
+    if (!Final && len % kBlockBytes) return fail(NTE_BAD_DATA);
+    DWORD total = (len / kBlockBytes + (Final ? 1 : 0)) * kBlockBytes;
+    if (!pbData) {  // a question about the size
+      *pdwDataLen = total;
+      return TRUE;
+    }
+    if (total > dwBufLen) {
+      *pdwDataLen = total;
+      return fail(ERROR_MORE_DATA);
+    }
+    if (hHash && !pw::crypt::hashPlaintext(hHash, pbData, len)) return FALSE;
+
+    for (DWORD i = len; i < total; ++i) pbData[i] = BYTE(total - len);
+    encryptBlocks(*key, pbData, total);
     *pdwDataLen = total;
+    if (Final && !pw::crypt::setupKey(*key)) return fail(NTE_FAIL);
     return TRUE;
-  }
-  if (total > dwBufLen) {
-    *pdwDataLen = total;
-    return fail(ERROR_MORE_DATA);
-  }
-  if (hHash && !pw::crypt::hashPlaintext(hHash, pbData, len)) return FALSE;
-
-  for (DWORD i = len; i < total; ++i) pbData[i] = BYTE(total - len);
-  encryptBlocks(*key, pbData, total);
-  *pdwDataLen = total;
-  if (Final && !pw::crypt::setupKey(*key)) return fail(NTE_FAIL);
-  return TRUE;
+  });
 }
 
 BOOL WINAPI CryptDecrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWORD dwFlags, BYTE* pbData,
                          DWORD* pdwDataLen) {
-  if (!pbData || !pdwDataLen) return fail(ERROR_INVALID_PARAMETER);
-  if (dwFlags) return fail(NTE_BAD_FLAGS);
-  Key* key = cipherKey(hKey);
-  if (!key) return FALSE;
+  if (auto fault = pw::faults::injected(pw::faults::Point::CryptDecrypt)) return fail(*fault);
+  return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
+    if (!pbData || !pdwDataLen) return fail(ERROR_INVALID_PARAMETER);
+    if (dwFlags) return fail(NTE_BAD_FLAGS);
+    Key* key = cipherKey(hKey);
+    if (!key) return FALSE;
 
-  DWORD len = *pdwDataLen;
-  if (Final && !len) return fail(NTE_BAD_LEN);
-  if (len % kBlockBytes) {
-    // Only whole blocks can be decrypted; the data is left as it is.
-    if (Final) pw::crypt::setupKey(*key);
-    return fail(NTE_BAD_DATA);
-  }
+    DWORD len = *pdwDataLen;
+    if (Final && !len) return fail(NTE_BAD_LEN);
+    if (len % kBlockBytes) {
+      // Only whole blocks can be decrypted; the data is left as it is.
+      if (Final) pw::crypt::setupKey(*key);
+      return fail(NTE_BAD_DATA);
+    }
 
-  decryptBlocks(*key, pbData, len);
-  if (Final) {
-    BYTE pad = pbData[len - 1];
-    bool padOk = pad && pad <= kBlockBytes && pad <= len;
-    for (DWORD i = 1; padOk && i < pad; ++i) padOk = pbData[len - 1 - i] == pad;
-    pw::crypt::setupKey(*key);
-    if (!padOk) return fail(NTE_BAD_DATA);
-    len -= pad;
-  }
-  *pdwDataLen = len;
-  if (hHash && !pw::crypt::hashPlaintext(hHash, pbData, len)) return FALSE;
-  return TRUE;
+    decryptBlocks(*key, pbData, len);
+    if (Final) {
+      BYTE pad = pbData[len - 1];
+      bool padOk = pad && pad <= kBlockBytes && pad <= len;
+      for (DWORD i = 1; padOk && i < pad; ++i) padOk = pbData[len - 1 - i] == pad;
+      pw::crypt::setupKey(*key);
+      if (!padOk) return fail(NTE_BAD_DATA);
+      len -= pad;
+    }
+    *pdwDataLen = len;
+    if (pw::faults::overstated(pw::faults::Point::CryptDecrypt)) ++*pdwDataLen;
+    if (hHash && !pw::crypt::hashPlaintext(hHash, pbData, len)) return FALSE;
+    return TRUE;
+  });
 }

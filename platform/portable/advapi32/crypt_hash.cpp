@@ -5,6 +5,7 @@
 #include <wincrypt.h>
 
 #include "advapi32/crypt_objects.h"
+#include "machine/faults.h"
 
 #include <openssl/evp.h>
 
@@ -42,47 +43,56 @@ bool hashPlaintext(HCRYPTHASH hHash, const BYTE* data, DWORD len) {
 
 BOOL WINAPI CryptCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey, DWORD dwFlags,
                             HCRYPTHASH* phHash) {
-  if (!objectFor<pw::crypt::Provider>(hProv) || !phHash) return fail(ERROR_INVALID_PARAMETER);
-  if (dwFlags) return fail(NTE_BAD_FLAGS);
-  const EVP_MD* md = pw::crypt::digestFor(Algid);
-  if (!md) return fail(NTE_BAD_ALGID);  // keyed hashes (MAC, HMAC) are not offered
+  if (auto fault = pw::faults::injected(pw::faults::Point::CryptCreateHash)) return fail(*fault);
+  return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
+    if (!objectFor<pw::crypt::Provider>(hProv) || !phHash) return fail(ERROR_INVALID_PARAMETER);
+    if (dwFlags) return fail(NTE_BAD_FLAGS);
+    const EVP_MD* md = pw::crypt::digestFor(Algid);
+    if (!md) return fail(NTE_BAD_ALGID);  // keyed hashes (MAC, HMAC) are not offered
 
-  auto hash = std::make_unique<Hash>();
-  hash->alg = Algid;
-  hash->size = DWORD(EVP_MD_get_size(md));
-  hash->ctx.reset(EVP_MD_CTX_new());
-  if (!hash->ctx || !EVP_DigestInit_ex2(hash->ctx.get(), md, nullptr)) return fail(NTE_NO_MEMORY);
-  *phHash = pw::crypt::addObject(std::move(hash));
-  return TRUE;
+    auto hash = std::make_unique<Hash>();
+    hash->alg = Algid;
+    hash->size = DWORD(EVP_MD_get_size(md));
+    hash->ctx.reset(EVP_MD_CTX_new());
+    if (!hash->ctx || !EVP_DigestInit_ex2(hash->ctx.get(), md, nullptr)) return fail(NTE_NO_MEMORY);
+    return pw::crypt::handOut(std::move(hash), phHash);
+  });
 }
 
 BOOL WINAPI CryptHashData(HCRYPTHASH hHash, const BYTE* pbData, DWORD dwDataLen, DWORD dwFlags) {
-  if (!objectFor<Hash>(hHash)) return fail(ERROR_INVALID_PARAMETER);
-  if (dwFlags & ~kUserData) return fail(NTE_BAD_FLAGS);
-  if (!pbData && dwDataLen) return fail(ERROR_INVALID_PARAMETER);
-  return pw::crypt::hashPlaintext(hHash, pbData, dwDataLen);
+  if (auto fault = pw::faults::injected(pw::faults::Point::CryptHashData)) return fail(*fault);
+  return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
+    if (!objectFor<Hash>(hHash)) return fail(ERROR_INVALID_PARAMETER);
+    if (dwFlags & ~kUserData) return fail(NTE_BAD_FLAGS);
+    if (!pbData && dwDataLen) return fail(ERROR_INVALID_PARAMETER);
+    return pw::crypt::hashPlaintext(hHash, pbData, dwDataLen);
+  });
 }
 
 BOOL WINAPI CryptGetHashParam(HCRYPTHASH hHash, DWORD dwParam, BYTE* pbData, DWORD* pdwDataLen,
                               DWORD dwFlags) {
-  Hash* hash = objectFor<Hash>(hHash);
-  if (!hash || !pdwDataLen) return fail(ERROR_INVALID_PARAMETER);
-  if (dwFlags) return fail(NTE_BAD_FLAGS);
-  switch (dwParam) {
-    case HP_ALGID:
-      return copyParam(pbData, pdwDataLen, &hash->alg, sizeof(ALG_ID));
-    case HP_HASHSIZE:
-      return copyParam(pbData, pdwDataLen, &hash->size, sizeof(DWORD));
-    case HP_HASHVAL:
-      finish(*hash);
-      return copyParam(pbData, pdwDataLen, hash->value.data(), hash->size);
-    default:
-      return fail(NTE_BAD_TYPE);
-  }
+  return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
+    Hash* hash = objectFor<Hash>(hHash);
+    if (!hash || !pdwDataLen) return fail(ERROR_INVALID_PARAMETER);
+    if (dwFlags) return fail(NTE_BAD_FLAGS);
+    switch (dwParam) {
+      case HP_ALGID:
+        return copyParam(pbData, pdwDataLen, &hash->alg, sizeof(ALG_ID));
+      case HP_HASHSIZE:
+        return copyParam(pbData, pdwDataLen, &hash->size, sizeof(DWORD));
+      case HP_HASHVAL:
+        finish(*hash);
+        return copyParam(pbData, pdwDataLen, hash->value.data(), hash->size);
+      default:
+        return fail(NTE_BAD_TYPE);
+    }
+  });
 }
 
 BOOL WINAPI CryptDestroyHash(HCRYPTHASH hHash) {
-  if (!objectFor<Hash>(hHash)) return fail(ERROR_INVALID_PARAMETER);
-  pw::crypt::destroyObject(hHash);
-  return TRUE;
+  return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
+    if (!objectFor<Hash>(hHash)) return fail(ERROR_INVALID_PARAMETER);
+    pw::crypt::destroyObject(hHash);
+    return TRUE;
+  });
 }

@@ -8,6 +8,7 @@
 #include <wincrypt.h>
 
 #include "advapi32/crypt_objects.h"
+#include "machine/faults.h"
 
 #include <cstring>
 
@@ -37,133 +38,141 @@ bool isSessionKey(const Key& key) { return key.alg == CALG_RC2; }
 
 BOOL WINAPI CryptDeriveKey(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTHASH hBaseData, DWORD dwFlags,
                            HCRYPTKEY* phKey) {
-  Hash* hash = objectFor<Hash>(hBaseData);
-  if (!objectFor<pw::crypt::Provider>(hProv) || !hash || !phKey)
-    return fail(ERROR_INVALID_PARAMETER);
-  if (Algid != CALG_RC2 || !pw::crypt::rc2Ecb()) return fail(NTE_BAD_ALGID);
+  if (auto fault = pw::faults::injected(pw::faults::Point::CryptDeriveKey)) return fail(*fault);
+  return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
+    Hash* hash = objectFor<Hash>(hBaseData);
+    if (!objectFor<pw::crypt::Provider>(hProv) || !hash || !phKey)
+      return fail(ERROR_INVALID_PARAMETER);
+    if (Algid != CALG_RC2 || !pw::crypt::rc2Ecb()) return fail(NTE_BAD_ALGID);
 
-  DWORD bits = dwFlags >> 16;  // the key length in bits, 0 for the default
-  if (!bits) bits = pw::crypt::kRc2DefaultBits;
-  if (bits % 8 || bits < pw::crypt::kRc2DefaultBits || bits > pw::crypt::kRc2MaxBits)
-    return fail(NTE_BAD_DATA);
+    DWORD bits = dwFlags >> 16;  // the key length in bits, 0 for the default
+    if (!bits) bits = pw::crypt::kRc2DefaultBits;
+    if (bits % 8 || bits < pw::crypt::kRc2DefaultBits || bits > pw::crypt::kRc2MaxBits)
+      return fail(NTE_BAD_DATA);
 
-  auto key = std::make_unique<Key>();
-  key->alg = Algid;
-  key->keyLen = bits / 8;
-  key->permissions = CRYPT_ENCRYPT | CRYPT_DECRYPT | CRYPT_READ | CRYPT_WRITE | CRYPT_MAC;
-  if (dwFlags & CRYPT_EXPORTABLE) key->permissions |= CRYPT_EXPORT;
-  if ((dwFlags & CRYPT_CREATE_SALT) ||
-      (bits == pw::crypt::kRc2DefaultBits && !(dwFlags & CRYPT_NO_SALT)))
-    key->saltLen = pw::crypt::kSaltedKeyBytes - key->keyLen;
+    auto key = std::make_unique<Key>();
+    key->alg = Algid;
+    key->keyLen = bits / 8;
+    key->permissions = CRYPT_ENCRYPT | CRYPT_DECRYPT | CRYPT_READ | CRYPT_WRITE | CRYPT_MAC;
+    if (dwFlags & CRYPT_EXPORTABLE) key->permissions |= CRYPT_EXPORT;
+    if ((dwFlags & CRYPT_CREATE_SALT) ||
+        (bits == pw::crypt::kRc2DefaultBits && !(dwFlags & CRYPT_NO_SALT)))
+      key->saltLen = pw::crypt::kSaltedKeyBytes - key->keyLen;
 
-  // Deriving takes the hash's value, which finishes the hash. A created salt is the
-  // hash bytes that follow the key; otherwise the salt stays zero.
-  BYTE value[64];
-  DWORD valueLen = sizeof value;
-  CryptGetHashParam(hBaseData, HP_HASHVAL, value, &valueLen, 0);
-  DWORD take = key->keyLen + ((dwFlags & CRYPT_CREATE_SALT) ? key->saltLen : 0);
-  std::memcpy(key->material.data(), value, take < valueLen ? take : valueLen);
+    // Deriving takes the hash's value, which finishes the hash. A created salt is the
+    // hash bytes that follow the key; otherwise the salt stays zero.
+    BYTE value[64];
+    DWORD valueLen = sizeof value;
+    CryptGetHashParam(hBaseData, HP_HASHVAL, value, &valueLen, 0);
+    DWORD take = key->keyLen + ((dwFlags & CRYPT_CREATE_SALT) ? key->saltLen : 0);
+    std::memcpy(key->material.data(), value, take < valueLen ? take : valueLen);
 
-  if (!pw::crypt::setupKey(*key)) return fail(NTE_FAIL);
-  *phKey = pw::crypt::addObject(std::move(key));
-  return TRUE;
+    if (!pw::crypt::setupKey(*key)) return fail(NTE_FAIL);
+    return pw::crypt::handOut(std::move(key), phKey);
+  });
 }
 
 BOOL WINAPI CryptGetKeyParam(HCRYPTKEY hKey, DWORD dwParam, BYTE* pbData, DWORD* pdwDataLen,
                              DWORD dwFlags) {
-  Key* key = objectFor<Key>(hKey);
-  if (!key || !pdwDataLen) return fail(ERROR_INVALID_PARAMETER);
-  if (dwFlags) return fail(NTE_BAD_FLAGS);
-  bool session = isSessionKey(*key);
-  switch (dwParam) {
-    case KP_ALGID:
-      return copyDword(pbData, pdwDataLen, key->alg);
-    case KP_PERMISSIONS:
-      return copyDword(pbData, pdwDataLen, key->permissions);
-    case KP_KEYLEN:
-      return copyDword(pbData, pdwDataLen, key->keyLen * 8);
-    case KP_BLOCKLEN:
-      return copyDword(pbData, pdwDataLen, session ? pw::crypt::kBlockBytes * 8 : 0);
-    default:
-      break;
-  }
-  if (!session) return fail(NTE_BAD_TYPE);
-  switch (dwParam) {
-    case KP_IV:
-      return copyParam(pbData, pdwDataLen, key->iv.data(), pw::crypt::kBlockBytes);
-    case KP_SALT:
-      return copyParam(pbData, pdwDataLen, key->material.data() + key->keyLen, key->saltLen);
-    case KP_PADDING:
-      return copyDword(pbData, pdwDataLen, PKCS5_PADDING);
-    case KP_MODE:
-      return copyDword(pbData, pdwDataLen, key->mode);
-    case KP_MODE_BITS:
-      return copyDword(pbData, pdwDataLen, key->modeBits);
-    case KP_EFFECTIVE_KEYLEN:
-      return copyDword(pbData, pdwDataLen,
-                       key->effectiveBits ? key->effectiveBits : key->keyLen * 8);
-    default:
-      return fail(NTE_BAD_TYPE);
-  }
+  return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
+    Key* key = objectFor<Key>(hKey);
+    if (!key || !pdwDataLen) return fail(ERROR_INVALID_PARAMETER);
+    if (dwFlags) return fail(NTE_BAD_FLAGS);
+    bool session = isSessionKey(*key);
+    switch (dwParam) {
+      case KP_ALGID:
+        return copyDword(pbData, pdwDataLen, key->alg);
+      case KP_PERMISSIONS:
+        return copyDword(pbData, pdwDataLen, key->permissions);
+      case KP_KEYLEN:
+        return copyDword(pbData, pdwDataLen, key->keyLen * 8);
+      case KP_BLOCKLEN:
+        return copyDword(pbData, pdwDataLen, session ? pw::crypt::kBlockBytes * 8 : 0);
+      default:
+        break;
+    }
+    if (!session) return fail(NTE_BAD_TYPE);
+    switch (dwParam) {
+      case KP_IV:
+        return copyParam(pbData, pdwDataLen, key->iv.data(), pw::crypt::kBlockBytes);
+      case KP_SALT:
+        return copyParam(pbData, pdwDataLen, key->material.data() + key->keyLen, key->saltLen);
+      case KP_PADDING:
+        return copyDword(pbData, pdwDataLen, PKCS5_PADDING);
+      case KP_MODE:
+        return copyDword(pbData, pdwDataLen, key->mode);
+      case KP_MODE_BITS:
+        return copyDword(pbData, pdwDataLen, key->modeBits);
+      case KP_EFFECTIVE_KEYLEN:
+        return copyDword(pbData, pdwDataLen,
+                         key->effectiveBits ? key->effectiveBits : key->keyLen * 8);
+      default:
+        return fail(NTE_BAD_TYPE);
+    }
+  });
 }
 
 BOOL WINAPI CryptSetKeyParam(HCRYPTKEY hKey, DWORD dwParam, const BYTE* pbData, DWORD dwFlags) {
-  Key* key = objectFor<Key>(hKey);
-  if (!key) return fail(ERROR_INVALID_PARAMETER);
-  if (dwFlags) return fail(NTE_BAD_FLAGS);
-  if (!pbData) return fail(ERROR_INVALID_PARAMETER);
+  return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
+    Key* key = objectFor<Key>(hKey);
+    if (!key) return fail(ERROR_INVALID_PARAMETER);
+    if (dwFlags) return fail(NTE_BAD_FLAGS);
+    if (!pbData) return fail(ERROR_INVALID_PARAMETER);
 
-  switch (dwParam) {
-    case KP_PERMISSIONS: {
-      // Export permission can be kept but never granted afterwards.
-      DWORD perms = readDword(pbData);
-      if ((perms & CRYPT_EXPORT) && !(key->permissions & CRYPT_EXPORT)) return fail(NTE_BAD_DATA);
-      key->permissions = perms | (key->permissions & CRYPT_EXPORT);
-      return TRUE;
-    }
-    default:
-      break;
-  }
-  if (!isSessionKey(*key)) return fail(NTE_BAD_TYPE);
-
-  switch (dwParam) {
-    case KP_PADDING:
-      if (readDword(pbData) != PKCS5_PADDING) return fail(NTE_BAD_DATA);
-      return TRUE;
-    case KP_MODE:
-      key->mode = readDword(pbData);  // modes other than CBC and ECB fail when used
-      return TRUE;
-    case KP_MODE_BITS:
-      key->modeBits = readDword(pbData);
-      return TRUE;
-    case KP_IV:
-      std::memcpy(key->iv.data(), pbData, pw::crypt::kBlockBytes);
-      return pw::crypt::setupKey(*key) ? TRUE : fail(NTE_FAIL);
-    case KP_SALT:
-      // The base provider always takes eleven bytes of salt.
-      std::memcpy(key->material.data() + key->keyLen, pbData, 11);
-      key->saltLen = 11;
-      return pw::crypt::setupKey(*key) ? TRUE : fail(NTE_FAIL);
-    case KP_EFFECTIVE_KEYLEN: {
-      DWORD bits = readDword(pbData);
-      if (!bits || bits > kMaxEffectiveBits) return fail(NTE_BAD_DATA);
-      // The base provider keeps its default and reports the attempt as an error.
-      BOOL ok = TRUE;
-      if (bits != pw::crypt::kRc2DefaultBits) {
-        bits = pw::crypt::kRc2DefaultBits;
-        ok = FALSE;
+    switch (dwParam) {
+      case KP_PERMISSIONS: {
+        // Export permission can be kept but never granted afterwards.
+        DWORD perms = readDword(pbData);
+        if ((perms & CRYPT_EXPORT) && !(key->permissions & CRYPT_EXPORT)) return fail(NTE_BAD_DATA);
+        key->permissions = perms | (key->permissions & CRYPT_EXPORT);
+        return TRUE;
       }
-      key->effectiveBits = bits;
-      if (!pw::crypt::setupKey(*key)) return fail(NTE_FAIL);
-      return ok ? TRUE : fail(NTE_BAD_DATA);
+      default:
+        break;
     }
-    default:
-      return fail(NTE_BAD_TYPE);
-  }
+    if (!isSessionKey(*key)) return fail(NTE_BAD_TYPE);
+
+    switch (dwParam) {
+      case KP_PADDING:
+        if (readDword(pbData) != PKCS5_PADDING) return fail(NTE_BAD_DATA);
+        return TRUE;
+      case KP_MODE:
+        key->mode = readDword(pbData);  // modes other than CBC and ECB fail when used
+        return TRUE;
+      case KP_MODE_BITS:
+        key->modeBits = readDword(pbData);
+        return TRUE;
+      case KP_IV:
+        std::memcpy(key->iv.data(), pbData, pw::crypt::kBlockBytes);
+        return pw::crypt::setupKey(*key) ? TRUE : fail(NTE_FAIL);
+      case KP_SALT:
+        // The base provider always takes eleven bytes of salt.
+        std::memcpy(key->material.data() + key->keyLen, pbData, 11);
+        key->saltLen = 11;
+        return pw::crypt::setupKey(*key) ? TRUE : fail(NTE_FAIL);
+      case KP_EFFECTIVE_KEYLEN: {
+        DWORD bits = readDword(pbData);
+        if (!bits || bits > kMaxEffectiveBits) return fail(NTE_BAD_DATA);
+        // The base provider keeps its default and reports the attempt as an error.
+        BOOL ok = TRUE;
+        if (bits != pw::crypt::kRc2DefaultBits) {
+          bits = pw::crypt::kRc2DefaultBits;
+          ok = FALSE;
+        }
+        key->effectiveBits = bits;
+        if (!pw::crypt::setupKey(*key)) return fail(NTE_FAIL);
+        return ok ? TRUE : fail(NTE_BAD_DATA);
+      }
+      default:
+        return fail(NTE_BAD_TYPE);
+    }
+  });
 }
 
 BOOL WINAPI CryptDestroyKey(HCRYPTKEY hKey) {
-  if (!objectFor<Key>(hKey)) return fail(ERROR_INVALID_PARAMETER);
-  pw::crypt::destroyObject(hKey);
-  return TRUE;
+  return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
+    if (!objectFor<Key>(hKey)) return fail(ERROR_INVALID_PARAMETER);
+    pw::crypt::destroyObject(hKey);
+    return TRUE;
+  });
 }

@@ -5,15 +5,8 @@
 #include <openssl/evp.h>
 #include <openssl/provider.h>
 
-#include <unordered_set>
-
 namespace pw::crypt {
 namespace {
-
-std::unordered_set<CryptObject*>& live() {
-  static auto* set = new std::unordered_set<CryptObject*>;  // process-wide
-  return *set;
-}
 
 // A library context of our own, so that the legacy provider (RC2) is loaded here and
 // nowhere else in the process.
@@ -34,22 +27,11 @@ OSSL_LIB_CTX* libctx() {
 void MdCtxFree::operator()(EVP_MD_CTX* c) const { EVP_MD_CTX_free(c); }
 void CipherCtxFree::operator()(EVP_CIPHER_CTX* c) const { EVP_CIPHER_CTX_free(c); }
 
-ULONG_PTR addObject(std::unique_ptr<CryptObject> object) {
-  CryptObject* raw = object.release();
-  live().insert(raw);
-  return reinterpret_cast<ULONG_PTR>(raw);
-}
-
-CryptObject* lookupObject(ULONG_PTR handle) {
-  auto* object = reinterpret_cast<CryptObject*>(handle);
-  return handle && live().count(object) ? object : nullptr;
-}
-
-bool destroyObject(ULONG_PTR handle) {
-  auto* object = reinterpret_cast<CryptObject*>(handle);
-  if (!handle || !live().erase(object)) return false;
-  delete object;
-  return true;
+BOOL handOut(std::unique_ptr<handles::Object> object, ULONG_PTR* out) {
+  ULONG_PTR handle = handles::addObject(std::move(object));
+  if (!handle) return fail(NTE_NO_MEMORY);
+  *out = handle;
+  return TRUE;
 }
 
 const EVP_MD* digestFor(ALG_ID alg) {
@@ -68,11 +50,6 @@ const EVP_MD* digestFor(ALG_ID alg) {
 const EVP_CIPHER* rc2Ecb() {
   static const EVP_CIPHER* cipher = EVP_CIPHER_fetch(libctx(), "RC2-ECB", nullptr);
   return cipher;
-}
-
-BOOL fail(DWORD code) {
-  SetLastError(code);
-  return FALSE;
 }
 
 BOOL copyParam(BYTE* out, DWORD* outLen, const void* value, DWORD size) {

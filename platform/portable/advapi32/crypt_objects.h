@@ -1,14 +1,16 @@
 // The objects behind CryptoAPI handles (provider contexts, hashes, keys) and what they
-// share: the live-handle set, the OpenSSL library context with its algorithms, and
-// the base provider's key set-up. A handle is the object's address, honoured only while
-// the object is in the live set, so stale or made-up handles are refused, never followed:
-// a null, unknown or wrong kind of handle is ERROR_INVALID_PARAMETER, as advapi32 answers
+// share: the OpenSSL library context with its algorithms and the base provider's key
+// set-up. The objects live in the library's one handle table (kernel32/handles.h): a
+// null, unknown or wrong kind of handle is ERROR_INVALID_PARAMETER, as advapi32 answers
 // before a provider sees the call.
 #pragma once
 
 #include <windows.h>
 
 #include <wincrypt.h>
+
+#include "kernel32/handles.h"
+#include "machine/guard.h"
 
 #include <array>
 #include <memory>
@@ -29,11 +31,7 @@ inline constexpr DWORD kRc2MaxBits = 56;
 inline constexpr DWORD kSaltedKeyBytes = 16;
 inline constexpr DWORD kBlockBytes = 8;
 
-struct CryptObject {
-  virtual ~CryptObject() = default;
-};
-
-struct Provider : CryptObject {
+struct Provider : handles::ObjectOf<handles::Kind::CryptProvider> {
   std::string container;  // empty for a verify context
   DWORD flags = 0;        // as acquired: CRYPT_VERIFYCONTEXT, CRYPT_MACHINE_KEYSET, ...
   std::vector<std::string> enumNames;  // the key set's containers, as PP_ENUMCONTAINERS saw them
@@ -49,7 +47,7 @@ struct CipherCtxFree {
 using MdCtx = std::unique_ptr<EVP_MD_CTX, MdCtxFree>;
 using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree>;
 
-struct Hash : CryptObject {
+struct Hash : handles::ObjectOf<handles::Kind::CryptHash> {
   ALG_ID alg = 0;
   MdCtx ctx;
   bool finished = false;  // the value has been taken; no more data may be added
@@ -57,7 +55,7 @@ struct Hash : CryptObject {
   DWORD size = 0;
 };
 
-struct Key : CryptObject {
+struct Key : handles::ObjectOf<handles::Kind::CryptKey> {
   ALG_ID alg = 0;
   DWORD keyLen = 0;         // bytes of key material
   DWORD saltLen = 0;        // bytes of salt that follow the key material
@@ -73,13 +71,11 @@ struct Key : CryptObject {
 };
 
 // ---- handles ----
-ULONG_PTR addObject(std::unique_ptr<CryptObject> object);
-CryptObject* lookupObject(ULONG_PTR handle);
-bool destroyObject(ULONG_PTR handle);
-template <class T>
-T* objectFor(ULONG_PTR handle) {
-  return dynamic_cast<T*>(lookupObject(handle));
-}
+using handles::destroyObject;
+using handles::objectFor;
+// Enters a new object into the handle table and stores its handle in `out`; FALSE
+// with NTE_NO_MEMORY when the table cannot grow.
+BOOL handOut(std::unique_ptr<handles::Object> object, ULONG_PTR* out);
 
 // ---- OpenSSL, with the legacy provider that RC2 lives in ----
 const EVP_MD* digestFor(ALG_ID alg);  // null for a hash the provider does not offer
@@ -92,11 +88,11 @@ bool setupKey(Key& key);
 // Adds data to a hash on behalf of CryptEncrypt and CryptDecrypt.
 bool hashPlaintext(HCRYPTHASH hash, const BYTE* data, DWORD len);
 
-// A handle to a new RSA key object over a PRIVATEKEYBLOB or PUBLICKEYBLOB.
-HCRYPTKEY addRsaKey(std::string blob, ALG_ID alg, DWORD permissions);
+// A handle to a new RSA key object over a PRIVATEKEYBLOB or PUBLICKEYBLOB, in `out`.
+BOOL addRsaKey(std::string blob, ALG_ID alg, DWORD permissions, HCRYPTKEY* out);
 
 // Sets the last error and answers FALSE, as every failing CryptoAPI call does.
-BOOL fail(DWORD code);
+using pw::fail;
 
 // The standard protocol for parameters of known size: a null buffer asks for the size,
 // a short one gets ERROR_MORE_DATA and the size.

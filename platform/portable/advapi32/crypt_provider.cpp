@@ -6,6 +6,7 @@
 
 #include "advapi32/crypt_objects.h"
 #include "advapi32/key_container.h"
+#include "machine/faults.h"
 #include "machine/machine.h"
 
 #include <strings.h>
@@ -25,7 +26,7 @@ BOOL succeed(HCRYPTPROV* out, const std::string& container, DWORD flags) {
   auto provider = std::make_unique<Provider>();
   provider->container = container;
   provider->flags = flags;
-  *out = pw::crypt::addObject(std::move(provider));
+  if (!pw::crypt::handOut(std::move(provider), out)) return FALSE;
   SetLastError(ERROR_SUCCESS);
   return TRUE;
 }
@@ -34,112 +35,121 @@ BOOL succeed(HCRYPTPROV* out, const std::string& container, DWORD flags) {
 
 BOOL WINAPI CryptAcquireContextA(HCRYPTPROV* phProv, LPCSTR szContainer, LPCSTR szProvider,
                                  DWORD dwProvType, DWORD dwFlags) {
-  if (!phProv) return fail(ERROR_INVALID_PARAMETER);
-  if (!dwProvType || dwProvType > kMaxProvType) return fail(NTE_BAD_PROV_TYPE);
-  if (!szProvider) {
-    // The default provider of the type; the base provider is the only full RSA one.
-    if (dwProvType != PROV_RSA_FULL) return fail(NTE_PROV_TYPE_NOT_DEF);
-  } else {
-    if (strcasecmp(szProvider, MS_DEF_PROV_A) != 0) return fail(NTE_KEYSET_NOT_DEF);
-    if (dwProvType != PROV_RSA_FULL) return fail(NTE_PROV_TYPE_NO_MATCH);
-  }
-
-  bool named = szContainer && *szContainer;
-  if (named && (std::strlen(szContainer) > kMaxContainerName || std::strchr(szContainer, '\\')))
-    return fail(NTE_BAD_KEYSET_PARAM);
-  // Without a name the container is named after the user, as on Windows.
-  std::string name = named ? szContainer : pw::machine::userName();
-
-  switch (dwFlags & (CRYPT_NEWKEYSET | CRYPT_VERIFYCONTEXT | CRYPT_DELETEKEYSET)) {
-    case 0:
-      if (!pw::crypt::containerExists(name, dwFlags)) return fail(NTE_BAD_KEYSET);
-      return succeed(phProv, name, dwFlags);
-
-    case CRYPT_NEWKEYSET: {
-      if (pw::crypt::containerExists(name, dwFlags)) return fail(NTE_EXISTS);
-      if (LONG st = pw::crypt::createContainer(name, dwFlags)) return fail(DWORD(st));
-      return succeed(phProv, name, dwFlags);
+  if (auto fault = pw::faults::injected(pw::faults::Point::CryptAcquireContextA))
+    return fail(*fault);
+  return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
+    if (!phProv) return fail(ERROR_INVALID_PARAMETER);
+    if (!dwProvType || dwProvType > kMaxProvType) return fail(NTE_BAD_PROV_TYPE);
+    if (!szProvider) {
+      // The default provider of the type; the base provider is the only full RSA one.
+      if (dwProvType != PROV_RSA_FULL) return fail(NTE_PROV_TYPE_NOT_DEF);
+    } else {
+      if (strcasecmp(szProvider, MS_DEF_PROV_A) != 0) return fail(NTE_KEYSET_NOT_DEF);
+      if (dwProvType != PROV_RSA_FULL) return fail(NTE_PROV_TYPE_NO_MATCH);
     }
 
-    case CRYPT_DELETEKEYSET:
-      // The handle is undefined after a deletion; nothing needs releasing.
-      if (pw::crypt::deleteContainer(name, dwFlags)) return fail(NTE_BAD_KEYSET);
-      SetLastError(ERROR_SUCCESS);
-      return TRUE;
+    bool named = szContainer && *szContainer;
+    if (named && (std::strlen(szContainer) > kMaxContainerName || std::strchr(szContainer, '\\')))
+      return fail(NTE_BAD_KEYSET_PARAM);
+    // Without a name the container is named after the user, as on Windows.
+    std::string name = named ? szContainer : pw::machine::userName();
 
-    case CRYPT_VERIFYCONTEXT:
-    case CRYPT_VERIFYCONTEXT | CRYPT_NEWKEYSET:
-      if (named) return fail(NTE_BAD_FLAGS);
-      return succeed(phProv, "", dwFlags);
+    switch (dwFlags & (CRYPT_NEWKEYSET | CRYPT_VERIFYCONTEXT | CRYPT_DELETEKEYSET)) {
+      case 0:
+        if (!pw::crypt::containerExists(name, dwFlags)) return fail(NTE_BAD_KEYSET);
+        return succeed(phProv, name, dwFlags);
 
-    default:
-      return fail(NTE_BAD_FLAGS);
-  }
+      case CRYPT_NEWKEYSET: {
+        if (pw::crypt::containerExists(name, dwFlags)) return fail(NTE_EXISTS);
+        if (LONG st = pw::crypt::createContainer(name, dwFlags)) return fail(DWORD(st));
+        return succeed(phProv, name, dwFlags);
+      }
+
+      case CRYPT_DELETEKEYSET:
+        // The handle is undefined after a deletion; nothing needs releasing.
+        if (pw::crypt::deleteContainer(name, dwFlags)) return fail(NTE_BAD_KEYSET);
+        SetLastError(ERROR_SUCCESS);
+        return TRUE;
+
+      case CRYPT_VERIFYCONTEXT:
+      case CRYPT_VERIFYCONTEXT | CRYPT_NEWKEYSET:
+        if (named) return fail(NTE_BAD_FLAGS);
+        return succeed(phProv, "", dwFlags);
+
+      default:
+        return fail(NTE_BAD_FLAGS);
+    }
+  });
 }
 
 BOOL WINAPI CryptReleaseContext(HCRYPTPROV hProv, DWORD dwFlags) {
-  if (!objectFor<Provider>(hProv)) return fail(ERROR_INVALID_PARAMETER);
-  pw::crypt::destroyObject(hProv);
-  if (dwFlags) return fail(NTE_BAD_FLAGS);  // released all the same
-  return TRUE;
+  return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
+    if (!objectFor<Provider>(hProv)) return fail(ERROR_INVALID_PARAMETER);
+    pw::crypt::destroyObject(hProv);
+    if (dwFlags) return fail(NTE_BAD_FLAGS);  // released all the same
+    return TRUE;
+  });
 }
 
 BOOL WINAPI CryptGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbData, DWORD* pdwDataLen,
                               DWORD dwFlags) {
-  Provider* provider = objectFor<Provider>(hProv);
-  if (!provider || !pdwDataLen) return fail(ERROR_INVALID_PARAMETER);
-  switch (dwParam) {
-    case PP_NAME:
-      return pw::crypt::copyParam(pbData, pdwDataLen, MS_DEF_PROV_A, sizeof MS_DEF_PROV_A);
-    case PP_CONTAINER:
-    case PP_UNIQUE_CONTAINER:
-      if (provider->flags & CRYPT_VERIFYCONTEXT) return fail(NTE_BAD_KEYSET);
-      return pw::crypt::copyParam(pbData, pdwDataLen, provider->container.c_str(),
-                                  DWORD(provider->container.size() + 1));
-    case PP_ENUMCONTAINERS: {
-      // A null buffer asks for the longest name's size and does not move on.
-      if (dwFlags & CRYPT_FIRST) {
-        provider->enumNames = pw::crypt::containerNames(provider->flags);
-        provider->enumNext = 0;
-      }
-      if (!pbData) {
-        DWORD longest = kMaxContainerName + 1;
-        *pdwDataLen = longest;
+  return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
+    Provider* provider = objectFor<Provider>(hProv);
+    if (!provider || !pdwDataLen) return fail(ERROR_INVALID_PARAMETER);
+    switch (dwParam) {
+      case PP_NAME:
+        return pw::crypt::copyParam(pbData, pdwDataLen, MS_DEF_PROV_A, sizeof MS_DEF_PROV_A);
+      case PP_CONTAINER:
+      case PP_UNIQUE_CONTAINER:
+        if (provider->flags & CRYPT_VERIFYCONTEXT) return fail(NTE_BAD_KEYSET);
+        return pw::crypt::copyParam(pbData, pdwDataLen, provider->container.c_str(),
+                                    DWORD(provider->container.size() + 1));
+      case PP_ENUMCONTAINERS: {
+        // A null buffer asks for the longest name's size and does not move on.
+        if (dwFlags & CRYPT_FIRST) {
+          provider->enumNames = pw::crypt::containerNames(provider->flags);
+          provider->enumNext = 0;
+        }
+        if (!pbData) {
+          DWORD longest = kMaxContainerName + 1;
+          *pdwDataLen = longest;
+          return TRUE;
+        }
+        if (provider->enumNext >= provider->enumNames.size()) return fail(ERROR_NO_MORE_ITEMS);
+        const std::string& name = provider->enumNames[provider->enumNext];
+        if (!pw::crypt::copyParam(pbData, pdwDataLen, name.c_str(), DWORD(name.size() + 1)))
+          return FALSE;
+        ++provider->enumNext;
         return TRUE;
       }
-      if (provider->enumNext >= provider->enumNames.size()) return fail(ERROR_NO_MORE_ITEMS);
-      const std::string& name = provider->enumNames[provider->enumNext];
-      if (!pw::crypt::copyParam(pbData, pdwDataLen, name.c_str(), DWORD(name.size() + 1)))
-        return FALSE;
-      ++provider->enumNext;
-      return TRUE;
+      default:
+        return fail(NTE_BAD_TYPE);
     }
-    default:
-      return fail(NTE_BAD_TYPE);
-  }
+  });
 }
 
 // Hashes and keys made from a context do not depend on it afterwards, so a key obtained
 // here may outlive the context it came from.
 BOOL WINAPI CryptGetUserKey(HCRYPTPROV hProv, DWORD dwKeySpec, HCRYPTKEY* phUserKey) {
-  Provider* provider = objectFor<Provider>(hProv);
-  if (!provider || !phUserKey) return fail(ERROR_INVALID_PARAMETER);
+  return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
+    Provider* provider = objectFor<Provider>(hProv);
+    if (!provider || !phUserKey) return fail(ERROR_INVALID_PARAMETER);
 
-  if ((dwKeySpec != AT_KEYEXCHANGE && dwKeySpec != AT_SIGNATURE) ||
-      (provider->flags & CRYPT_VERIFYCONTEXT))
-    return fail(NTE_NO_KEY);
+    if ((dwKeySpec != AT_KEYEXCHANGE && dwKeySpec != AT_SIGNATURE) ||
+        (provider->flags & CRYPT_VERIFYCONTEXT))
+      return fail(NTE_NO_KEY);
 
-  pw::crypt::StoredPair pair;
-  LONG st = pw::crypt::readKeyPair(provider->container, provider->flags, dwKeySpec, &pair);
-  if (st == ERROR_FILE_NOT_FOUND &&
-      !pw::crypt::containerExists(provider->container, provider->flags))
-    return fail(NTE_BAD_KEYSET);  // deleted since it was acquired
-  if (st) return fail(NTE_NO_KEY);
+    pw::crypt::StoredPair pair;
+    LONG st = pw::crypt::readKeyPair(provider->container, provider->flags, dwKeySpec, &pair);
+    if (st == ERROR_FILE_NOT_FOUND &&
+        !pw::crypt::containerExists(provider->container, provider->flags))
+      return fail(NTE_BAD_KEYSET);  // deleted since it was acquired
+    if (st) return fail(NTE_NO_KEY);
 
-  auto userKey = std::make_unique<Key>();
-  userKey->alg = dwKeySpec == AT_KEYEXCHANGE ? CALG_RSA_KEYX : CALG_RSA_SIGN;
-  userKey->permissions = pair.permissions;
-  userKey->pair = std::move(pair.blob);
-  *phUserKey = pw::crypt::addObject(std::move(userKey));
-  return TRUE;
+    auto userKey = std::make_unique<Key>();
+    userKey->alg = dwKeySpec == AT_KEYEXCHANGE ? CALG_RSA_KEYX : CALG_RSA_SIGN;
+    userKey->permissions = pair.permissions;
+    userKey->pair = std::move(pair.blob);
+    return pw::crypt::handOut(std::move(userKey), phUserKey);
+  });
 }

@@ -44,8 +44,7 @@ BOOL keepPair(Provider& provider, std::string blob, ALG_ID alg, DWORD permission
     if (LONG st = pw::crypt::writeKeyPair(provider.container, provider.flags, specOf(alg), pair))
       return fail(st == ERROR_FILE_NOT_FOUND ? DWORD(NTE_BAD_KEYSET) : DWORD(st));
   }
-  *out = pw::crypt::addRsaKey(std::move(blob), alg, permissions);
-  return TRUE;
+  return pw::crypt::addRsaKey(std::move(blob), alg, permissions, out);
 }
 
 pw::crypt::Pkey generate(DWORD bits) {
@@ -61,7 +60,7 @@ pw::crypt::Pkey generate(DWORD bits) {
 
 namespace pw::crypt {
 
-HCRYPTKEY addRsaKey(std::string blob, ALG_ID alg, DWORD permissions) {
+BOOL addRsaKey(std::string blob, ALG_ID alg, DWORD permissions, HCRYPTKEY* out) {
   auto key = std::make_unique<Key>();
   key->alg = alg;
   key->permissions = permissions;
@@ -69,72 +68,77 @@ HCRYPTKEY addRsaKey(std::string blob, ALG_ID alg, DWORD permissions) {
   std::memcpy(&header, blob.data() + sizeof(BLOBHEADER), sizeof header);
   key->keyLen = header.bitlen / 8;
   key->pair = std::move(blob);
-  return addObject(std::move(key));
+  return handOut(std::move(key), out);
 }
 
 }  // namespace pw::crypt
 
 BOOL WINAPI CryptGenKey(HCRYPTPROV hProv, ALG_ID Algid, DWORD dwFlags, HCRYPTKEY* phKey) {
-  Provider* provider = objectFor<Provider>(hProv);
-  if (!provider || !phKey) return fail(ERROR_INVALID_PARAMETER);
-  ALG_ID alg = Algid == AT_KEYEXCHANGE ? CALG_RSA_KEYX
-               : Algid == AT_SIGNATURE ? CALG_RSA_SIGN
-                                       : Algid;
-  if (alg != CALG_RSA_KEYX && alg != CALG_RSA_SIGN) return fail(NTE_BAD_ALGID);
-  DWORD bits = dwFlags >> 16;
-  if (!bits) bits = kRsaDefaultBits;
-  if (bits < kRsaMinBits || bits > kRsaMaxBits || bits % 8) return fail(NTE_BAD_DATA);
+  return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
+    Provider* provider = objectFor<Provider>(hProv);
+    if (!provider || !phKey) return fail(ERROR_INVALID_PARAMETER);
+    ALG_ID alg = Algid == AT_KEYEXCHANGE ? CALG_RSA_KEYX
+                 : Algid == AT_SIGNATURE ? CALG_RSA_SIGN
+                                         : Algid;
+    if (alg != CALG_RSA_KEYX && alg != CALG_RSA_SIGN) return fail(NTE_BAD_ALGID);
+    DWORD bits = dwFlags >> 16;
+    if (!bits) bits = kRsaDefaultBits;
+    if (bits < kRsaMinBits || bits > kRsaMaxBits || bits % 8) return fail(NTE_BAD_DATA);
 
-  pw::crypt::Pkey pair = generate(bits);
-  std::string blob = pair ? pw::crypt::blobFromPkey(pair.get(), true, alg) : std::string();
-  if (blob.empty()) return fail(NTE_FAIL);
-  return keepPair(*provider, std::move(blob), alg, permissionsFor(dwFlags), phKey);
+    pw::crypt::Pkey pair = generate(bits);
+    std::string blob = pair ? pw::crypt::blobFromPkey(pair.get(), true, alg) : std::string();
+    if (blob.empty()) return fail(NTE_FAIL);
+    return keepPair(*provider, std::move(blob), alg, permissionsFor(dwFlags), phKey);
+  });
 }
 
 BOOL WINAPI CryptImportKey(HCRYPTPROV hProv, const BYTE* pbData, DWORD dwDataLen, HCRYPTKEY hPubKey,
                            DWORD dwFlags, HCRYPTKEY* phKey) {
-  Provider* provider = objectFor<Provider>(hProv);
-  if (!provider || !pbData || !phKey) return fail(ERROR_INVALID_PARAMETER);
-  if (dwDataLen < sizeof(BLOBHEADER) + sizeof(RSAPUBKEY)) return fail(NTE_BAD_DATA);
-  BLOBHEADER header;
-  std::memcpy(&header, pbData, sizeof header);
-  if (header.bVersion != CUR_BLOB_VERSION) return fail(NTE_BAD_VER);
-  if (header.bType != PUBLICKEYBLOB && header.bType != PRIVATEKEYBLOB) return fail(NTE_BAD_TYPE);
-  if (header.aiKeyAlg != CALG_RSA_KEYX && header.aiKeyAlg != CALG_RSA_SIGN)
-    return fail(NTE_BAD_ALGID);
-  if (hPubKey) return fail(NTE_BAD_KEY);  // encrypted private key blobs are not offered
+  return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
+    Provider* provider = objectFor<Provider>(hProv);
+    if (!provider || !pbData || !phKey) return fail(ERROR_INVALID_PARAMETER);
+    if (dwDataLen < sizeof(BLOBHEADER) + sizeof(RSAPUBKEY)) return fail(NTE_BAD_DATA);
+    BLOBHEADER header;
+    std::memcpy(&header, pbData, sizeof header);
+    if (header.bVersion != CUR_BLOB_VERSION) return fail(NTE_BAD_VER);
+    if (header.bType != PUBLICKEYBLOB && header.bType != PRIVATEKEYBLOB) return fail(NTE_BAD_TYPE);
+    if (header.aiKeyAlg != CALG_RSA_KEYX && header.aiKeyAlg != CALG_RSA_SIGN)
+      return fail(NTE_BAD_ALGID);
+    if (hPubKey) return fail(NTE_BAD_KEY);  // encrypted private key blobs are not offered
 
-  pw::crypt::Pkey pair =
-      pw::crypt::pkeyFromBlob({reinterpret_cast<const char*>(pbData), dwDataLen});
-  if (!pair) return fail(NTE_BAD_DATA);
-  bool isPrivate = header.bType == PRIVATEKEYBLOB;
-  // Re-encoded, so that what is kept is exactly one sound blob.
-  std::string blob = pw::crypt::blobFromPkey(pair.get(), isPrivate, header.aiKeyAlg);
-  if (blob.empty()) return fail(NTE_BAD_DATA);
-  if (!isPrivate) {
-    *phKey = pw::crypt::addRsaKey(std::move(blob), header.aiKeyAlg, kPairPermissions);
-    return TRUE;
-  }
-  return keepPair(*provider, std::move(blob), header.aiKeyAlg, permissionsFor(dwFlags), phKey);
+    pw::crypt::Pkey pair =
+        pw::crypt::pkeyFromBlob({reinterpret_cast<const char*>(pbData), dwDataLen});
+    if (!pair) return fail(NTE_BAD_DATA);
+    bool isPrivate = header.bType == PRIVATEKEYBLOB;
+    // Re-encoded, so that what is kept is exactly one sound blob.
+    std::string blob = pw::crypt::blobFromPkey(pair.get(), isPrivate, header.aiKeyAlg);
+    if (blob.empty()) return fail(NTE_BAD_DATA);
+    if (!isPrivate) {
+      return pw::crypt::addRsaKey(std::move(blob), header.aiKeyAlg, kPairPermissions, phKey);
+    }
+    return keepPair(*provider, std::move(blob), header.aiKeyAlg, permissionsFor(dwFlags), phKey);
+  });
 }
 
 BOOL WINAPI CryptExportKey(HCRYPTKEY hKey, HCRYPTKEY hExpKey, DWORD dwBlobType, DWORD dwFlags,
                            BYTE* pbData, DWORD* pdwDataLen) {
-  Key* key = objectFor<Key>(hKey);
-  if (!key || !pdwDataLen) return fail(ERROR_INVALID_PARAMETER);
-  if (dwFlags) return fail(NTE_BAD_FLAGS);
-  if (hExpKey) return fail(NTE_BAD_KEY);             // blobs are exported in the clear only
-  if (key->pair.empty()) return fail(NTE_BAD_TYPE);  // a session key
-  bool isPrivate = dwBlobType == PRIVATEKEYBLOB;
-  if (!isPrivate && dwBlobType != PUBLICKEYBLOB) return fail(NTE_BAD_TYPE);
-  if (isPrivate && (!(key->permissions & CRYPT_EXPORT) || !pw::crypt::isPrivateBlob(key->pair)))
-    return fail(NTE_BAD_KEY_STATE);
+  return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
+    Key* key = objectFor<Key>(hKey);
+    if (!key || !pdwDataLen) return fail(ERROR_INVALID_PARAMETER);
+    if (dwFlags) return fail(NTE_BAD_FLAGS);
+    if (hExpKey) return fail(NTE_BAD_KEY);             // blobs are exported in the clear only
+    if (key->pair.empty()) return fail(NTE_BAD_TYPE);  // a session key
+    bool isPrivate = dwBlobType == PRIVATEKEYBLOB;
+    if (!isPrivate && dwBlobType != PUBLICKEYBLOB) return fail(NTE_BAD_TYPE);
+    if (isPrivate && (!(key->permissions & CRYPT_EXPORT) || !pw::crypt::isPrivateBlob(key->pair)))
+      return fail(NTE_BAD_KEY_STATE);
 
-  std::string blob = key->pair;
-  if (!isPrivate) {
-    pw::crypt::Pkey pair = pw::crypt::pkeyFromBlob(key->pair);
-    blob = pair ? pw::crypt::blobFromPkey(pair.get(), false, key->alg) : std::string();
-    if (blob.empty()) return fail(NTE_FAIL);
-  }
-  return pw::crypt::copyParam(pbData, pdwDataLen, blob.data(), DWORD(blob.size()));
+    std::string blob = key->pair;
+    if (!isPrivate) {
+      pw::crypt::Pkey pair = pw::crypt::pkeyFromBlob(key->pair);
+      blob = pair ? pw::crypt::blobFromPkey(pair.get(), false, key->alg) : std::string();
+      if (blob.empty()) return fail(NTE_FAIL);
+    }
+    return pw::crypt::copyParam(pbData, pdwDataLen, blob.data(), DWORD(blob.size()));
+  });
 }

@@ -1,22 +1,21 @@
-// advapi32's registry functions over the SQLite hives. Handles carry the hive, the
-// key's row and the access granted; predefined roots resolve to a hive's root key.
+// advapi32's registry functions over the SQLite hives. A handle stands for one key of
+// one hive with the access granted when it was opened; the predefined roots resolve to
+// a hive's root key with every right.
 #include <windows.h>
 
 #include "advapi32/hive.h"
+#include "kernel32/handles.h"
+#include "machine/faults.h"
+#include "machine/guard.h"
 
 #include <cstring>
-#include <mutex>
-#include <new>
-#include <unordered_set>
-
-struct HKEY__ {
-  pw::registry::Hive* hive;
-  int64_t id;
-  REGSAM access;
-};
+#include <string>
+#include <vector>
 
 namespace {
 
+using pw::faults::injected;
+using pw::faults::Point;
 using pw::registry::Hive;
 using pw::registry::HiveId;
 
@@ -24,10 +23,22 @@ constexpr REGSAM kWriteRights =
     KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER;
 constexpr size_t kMaxKeyName = 255;
 constexpr size_t kMaxValueName = 16383;
+constexpr LSTATUS kNoMemory = ERROR_NOT_ENOUGH_MEMORY;
 
-std::unordered_set<HKEY>& liveHandles() {
-  static auto* set = new std::unordered_set<HKEY>;  // process-wide, never torn down
-  return *set;
+// The key a handle stands for.
+struct OpenKey {
+  Hive* hive = nullptr;
+  int64_t id = 0;
+  REGSAM access = 0;
+};
+
+struct KeyObject : pw::handles::ObjectOf<pw::handles::Kind::RegistryKey> {
+  OpenKey key;
+};
+
+bool isPredefined(HKEY h) {
+  return h == HKEY_LOCAL_MACHINE || h == HKEY_CURRENT_USER || h == HKEY_CLASSES_ROOT ||
+         h == HKEY_USERS;
 }
 
 REGSAM expand(REGSAM sam) {
@@ -39,21 +50,19 @@ REGSAM expand(REGSAM sam) {
 }
 
 // The key a handle stands for. Predefined roots have every right.
-LONG resolve(HKEY h, Hive** hive, int64_t* id, REGSAM* access) {
-  auto value = reinterpret_cast<ULONG_PTR>(h);
+LONG resolve(HKEY h, OpenKey* key) {
   if (h == HKEY_LOCAL_MACHINE || h == HKEY_CURRENT_USER || h == HKEY_CLASSES_ROOT) {
-    *hive = Hive::get(h == HKEY_CURRENT_USER ? HiveId::User : HiveId::Machine);
-    if (!*hive) return ERROR_REGISTRY_IO_FAILED;
-    *id = Hive::kRootId;
-    *access = KEY_ALL_ACCESS;
+    key->hive = Hive::get(h == HKEY_CURRENT_USER ? HiveId::User : HiveId::Machine);
+    if (!key->hive) return ERROR_REGISTRY_IO_FAILED;
+    key->id = Hive::kRootId;
+    key->access = KEY_ALL_ACCESS;
     if (h == HKEY_CLASSES_ROOT)  // the machine's classes; no per-user merge
-      return (*hive)->createPath(Hive::kRootId, {"Software", "Classes"}, id, nullptr);
+      return key->hive->createPath(Hive::kRootId, {"Software", "Classes"}, &key->id, nullptr);
     return ERROR_SUCCESS;
   }
-  if (value == 0 || !liveHandles().count(h)) return ERROR_INVALID_HANDLE;
-  *hive = h->hive;
-  *id = h->id;
-  *access = h->access;
+  auto* object = pw::handles::objectFor<KeyObject>(h);
+  if (!object) return ERROR_INVALID_HANDLE;
+  *key = object->key;
   return ERROR_SUCCESS;
 }
 
@@ -74,10 +83,11 @@ LONG splitPath(LPCSTR sub, std::vector<std::string>* out) {
   return ERROR_SUCCESS;
 }
 
-LONG newHandle(Hive* hive, int64_t id, REGSAM access, PHKEY result) {
-  HKEY h = new (std::nothrow) HKEY__{hive, id, access};
-  if (!h) return ERROR_OUTOFMEMORY;
-  liveHandles().insert(h);
+LONG newHandle(const OpenKey& key, PHKEY result) {
+  auto object = std::make_unique<KeyObject>();
+  object->key = key;
+  HKEY h = pw::handles::addObject<HKEY>(std::move(object));
+  if (!h) return kNoMemory;
   *result = h;
   return ERROR_SUCCESS;
 }
@@ -86,133 +96,138 @@ LONG needs(REGSAM granted, REGSAM right) {
   return (granted & right) == right ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
 }
 
+// Copies data into a caller's buffer under the size protocol of the value calls: no
+// buffer asks for the size, a short one gets ERROR_MORE_DATA and the size.
+LONG copyData(const std::string& data, LPBYTE out, LPDWORD size) {
+  LONG st = ERROR_SUCCESS;
+  if (out) {
+    if (*size < data.size())
+      st = ERROR_MORE_DATA;
+    else
+      std::memcpy(out, data.data(), data.size());
+  }
+  if (size) *size = DWORD(data.size());
+  return st;
+}
+
 }  // namespace
 
 LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired,
                              PHKEY phkResult) {
-  if (!phkResult) return ERROR_INVALID_PARAMETER;
-  *phkResult = nullptr;
-  Hive* hive;
-  int64_t from;
-  REGSAM granted;
-  if (LONG st = resolve(hKey, &hive, &from, &granted)) return st;
-  std::vector<std::string> path;
-  if (LONG st = splitPath(lpSubKey, &path)) return st;
-  REGSAM sam = expand(samDesired);
-  if ((sam & kWriteRights) && !hive->writable()) return ERROR_ACCESS_DENIED;
-  int64_t id;
-  if (LONG st = hive->openPath(from, path, &id)) return st;
-  return newHandle(hive, id, sam, phkResult);
+  if (auto fault = injected(Point::RegOpenKeyExA)) return LSTATUS(*fault);
+  return pw::guarded(kNoMemory, [&]() -> LSTATUS {
+    if (!phkResult) return ERROR_INVALID_PARAMETER;
+    *phkResult = nullptr;
+    OpenKey from;
+    if (LONG st = resolve(hKey, &from)) return st;
+    std::vector<std::string> path;
+    if (LONG st = splitPath(lpSubKey, &path)) return st;
+    OpenKey key{from.hive, 0, expand(samDesired)};
+    if ((key.access & kWriteRights) && !key.hive->writable()) return ERROR_ACCESS_DENIED;
+    if (LONG st = key.hive->openPath(from.id, path, &key.id)) return st;
+    return newHandle(key, phkResult);
+  });
 }
 
 LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD dwOptions,
                                REGSAM samDesired, LPSECURITY_ATTRIBUTES, PHKEY phkResult,
                                LPDWORD lpdwDisposition) {
-  if (!phkResult || !lpSubKey) return ERROR_INVALID_PARAMETER;
-  *phkResult = nullptr;
-  if (lpSubKey[0] == '\\') return ERROR_BAD_PATHNAME;
-  if (dwOptions & ~(REG_OPTION_VOLATILE | 0x4 /* backup */ | 0x8 /* open link */))
-    return ERROR_INVALID_PARAMETER;
-  Hive* hive;
-  int64_t from;
-  REGSAM granted;
-  if (LONG st = resolve(hKey, &hive, &from, &granted)) return st;
-  std::vector<std::string> path;
-  if (LONG st = splitPath(lpSubKey, &path)) return st;
-  REGSAM sam = expand(samDesired);
-  if ((sam & kWriteRights) && !hive->writable()) return ERROR_ACCESS_DENIED;
-  int64_t id;
-  if (LONG st = hive->createPath(from, path, &id, lpdwDisposition)) return st;
-  return newHandle(hive, id, sam, phkResult);
+  if (auto fault = injected(Point::RegCreateKeyExA)) return LSTATUS(*fault);
+  return pw::guarded(kNoMemory, [&]() -> LSTATUS {
+    if (!phkResult || !lpSubKey) return ERROR_INVALID_PARAMETER;
+    *phkResult = nullptr;
+    if (lpSubKey[0] == '\\') return ERROR_BAD_PATHNAME;
+    if (dwOptions & ~(REG_OPTION_VOLATILE | 0x4 /* backup */ | 0x8 /* open link */))
+      return ERROR_INVALID_PARAMETER;
+    OpenKey from;
+    if (LONG st = resolve(hKey, &from)) return st;
+    std::vector<std::string> path;
+    if (LONG st = splitPath(lpSubKey, &path)) return st;
+    OpenKey key{from.hive, 0, expand(samDesired)};
+    if ((key.access & kWriteRights) && !key.hive->writable()) return ERROR_ACCESS_DENIED;
+    if (LONG st = key.hive->createPath(from.id, path, &key.id, lpdwDisposition)) return st;
+    return newHandle(key, phkResult);
+  });
 }
 
 LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                                 LPBYTE lpData, LPDWORD lpcbData) {
-  if (lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
-  Hive* hive;
-  int64_t id;
-  REGSAM granted;
-  if (LONG st = resolve(hKey, &hive, &id, &granted)) return st;
-  if (LONG st = needs(granted, KEY_QUERY_VALUE)) return st;
-  DWORD type = REG_NONE;
-  std::string data;
-  if (LONG st = hive->queryValue(id, lpValueName ? lpValueName : "", &type, &data)) return st;
-  if (lpType) *lpType = type;
-  LONG st = ERROR_SUCCESS;
-  if (lpData) {
-    if (*lpcbData < data.size()) st = ERROR_MORE_DATA;
-    else std::memcpy(lpData, data.data(), data.size());
-  }
-  if (lpcbData) *lpcbData = DWORD(data.size());
-  return st;
+  if (auto fault = injected(Point::RegQueryValueExA)) return LSTATUS(*fault);
+  return pw::guarded(kNoMemory, [&]() -> LSTATUS {
+    if (lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
+    OpenKey key;
+    if (LONG st = resolve(hKey, &key)) return st;
+    if (LONG st = needs(key.access, KEY_QUERY_VALUE)) return st;
+    DWORD type = REG_NONE;
+    std::string data;
+    if (LONG st = key.hive->queryValue(key.id, lpValueName ? lpValueName : "", &type, &data))
+      return st;
+    if (lpType) *lpType = type;
+    return copyData(data, lpData, lpcbData);
+  });
 }
 
 LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType,
                               const BYTE* lpData, DWORD cbData) {
-  if (!lpData && cbData) return ERROR_NOACCESS;
-  std::string_view name = lpValueName ? lpValueName : "";
-  if (name.size() > kMaxValueName) return ERROR_INVALID_PARAMETER;
-  Hive* hive;
-  int64_t id;
-  REGSAM granted;
-  if (LONG st = resolve(hKey, &hive, &id, &granted)) return st;
-  if (LONG st = needs(granted, KEY_SET_VALUE)) return st;
-  return hive->setValue(id, name,
-                        dwType, std::string_view(reinterpret_cast<const char*>(lpData), cbData));
+  if (auto fault = injected(Point::RegSetValueExA)) return LSTATUS(*fault);
+  return pw::guarded(kNoMemory, [&]() -> LSTATUS {
+    if (!lpData && cbData) return ERROR_NOACCESS;
+    std::string_view name = lpValueName ? lpValueName : "";
+    if (name.size() > kMaxValueName) return ERROR_INVALID_PARAMETER;
+    OpenKey key;
+    if (LONG st = resolve(hKey, &key)) return st;
+    if (LONG st = needs(key.access, KEY_SET_VALUE)) return st;
+    return key.hive->setValue(key.id, name, dwType,
+                              std::string_view(reinterpret_cast<const char*>(lpData), cbData));
+  });
 }
 
 LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
-  Hive* hive;
-  int64_t id;
-  REGSAM granted;
-  if (LONG st = resolve(hKey, &hive, &id, &granted)) return st;
-  if (LONG st = needs(granted, KEY_SET_VALUE)) return st;
-  return hive->deleteValue(id, lpValueName ? lpValueName : "");
+  return pw::guarded(kNoMemory, [&]() -> LSTATUS {
+    OpenKey key;
+    if (LONG st = resolve(hKey, &key)) return st;
+    if (LONG st = needs(key.access, KEY_SET_VALUE)) return st;
+    return key.hive->deleteValue(key.id, lpValueName ? lpValueName : "");
+  });
 }
 
 LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
                              LPDWORD lpReserved, LPSTR lpClass, LPDWORD lpcchClass,
                              PFILETIME lpftLastWriteTime) {
-  if (!lpName || !lpcchName || lpReserved) return ERROR_INVALID_PARAMETER;
-  Hive* hive;
-  int64_t id;
-  REGSAM granted;
-  if (LONG st = resolve(hKey, &hive, &id, &granted)) return st;
-  if (LONG st = needs(granted, KEY_ENUMERATE_SUB_KEYS)) return st;
-  std::string name;
-  if (LONG st = hive->enumKey(id, dwIndex, &name)) return st;
-  if (*lpcchName <= name.size()) return ERROR_MORE_DATA;
-  std::memcpy(lpName, name.c_str(), name.size() + 1);
-  *lpcchName = DWORD(name.size());
-  if (lpClass && lpcchClass && *lpcchClass) *lpClass = '\0';
-  if (lpcchClass) *lpcchClass = 0;
-  if (lpftLastWriteTime) *lpftLastWriteTime = FILETIME{0, 0};
-  return ERROR_SUCCESS;
+  if (auto fault = injected(Point::RegEnumKeyExA)) return LSTATUS(*fault);
+  return pw::guarded(kNoMemory, [&]() -> LSTATUS {
+    if (!lpName || !lpcchName || lpReserved) return ERROR_INVALID_PARAMETER;
+    OpenKey key;
+    if (LONG st = resolve(hKey, &key)) return st;
+    if (LONG st = needs(key.access, KEY_ENUMERATE_SUB_KEYS)) return st;
+    std::string name;
+    if (LONG st = key.hive->enumKey(key.id, dwIndex, &name)) return st;
+    if (*lpcchName <= name.size()) return ERROR_MORE_DATA;
+    std::memcpy(lpName, name.c_str(), name.size() + 1);
+    *lpcchName = DWORD(name.size());
+    if (lpClass && lpcchClass && *lpcchClass) *lpClass = '\0';
+    if (lpcchClass) *lpcchClass = 0;
+    if (lpftLastWriteTime) *lpftLastWriteTime = FILETIME{0, 0};
+    return ERROR_SUCCESS;
+  });
 }
 
 LSTATUS WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,
-                             LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
-                             LPDWORD lpcbData) {
-  if (!lpValueName || !lpcchValueName || lpReserved || (lpData && !lpcbData))
-    return ERROR_INVALID_PARAMETER;
-  Hive* hive;
-  int64_t id;
-  REGSAM granted;
-  if (LONG st = resolve(hKey, &hive, &id, &granted)) return st;
-  if (LONG st = needs(granted, KEY_QUERY_VALUE)) return st;
-  pw::registry::ValueRecord v;
-  if (LONG st = hive->enumValue(id, dwIndex, &v)) return st;
-  if (*lpcchValueName <= v.name.size()) return ERROR_MORE_DATA;
-  std::memcpy(lpValueName, v.name.c_str(), v.name.size() + 1);
-  *lpcchValueName = DWORD(v.name.size());
-  if (lpType) *lpType = v.type;
-  LONG st = ERROR_SUCCESS;
-  if (lpData) {
-    if (*lpcbData < v.data.size()) st = ERROR_MORE_DATA;
-    else std::memcpy(lpData, v.data.data(), v.data.size());
-  }
-  if (lpcbData) *lpcbData = DWORD(v.data.size());
-  return st;
+                             LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
+  return pw::guarded(kNoMemory, [&]() -> LSTATUS {
+    if (!lpValueName || !lpcchValueName || lpReserved || (lpData && !lpcbData))
+      return ERROR_INVALID_PARAMETER;
+    OpenKey key;
+    if (LONG st = resolve(hKey, &key)) return st;
+    if (LONG st = needs(key.access, KEY_QUERY_VALUE)) return st;
+    pw::registry::ValueRecord v;
+    if (LONG st = key.hive->enumValue(key.id, dwIndex, &v)) return st;
+    if (*lpcchValueName <= v.name.size()) return ERROR_MORE_DATA;
+    std::memcpy(lpValueName, v.name.c_str(), v.name.size() + 1);
+    *lpcchValueName = DWORD(v.name.size());
+    if (lpType) *lpType = v.type;
+    return copyData(v.data, lpData, lpcbData);
+  });
 }
 
 LSTATUS WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved,
@@ -220,55 +235,54 @@ LSTATUS WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LP
                                 LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
                                 LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
                                 LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime) {
-  if (lpReserved) return ERROR_INVALID_PARAMETER;
-  Hive* hive;
-  int64_t id;
-  REGSAM granted;
-  if (LONG st = resolve(hKey, &hive, &id, &granted)) return st;
-  if (LONG st = needs(granted, KEY_QUERY_VALUE)) return st;
-  pw::registry::KeyInfo info;
-  if (LONG st = hive->queryInfo(id, &info)) return st;
-  if (lpClass && lpcchClass && *lpcchClass) *lpClass = '\0';
-  if (lpcchClass) *lpcchClass = 0;
-  if (lpcSubKeys) *lpcSubKeys = info.subKeys;
-  if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = info.maxSubKeyLen;
-  if (lpcbMaxClassLen) *lpcbMaxClassLen = 0;
-  if (lpcValues) *lpcValues = info.values;
-  if (lpcbMaxValueNameLen) *lpcbMaxValueNameLen = info.maxValueNameLen;
-  if (lpcbMaxValueLen) *lpcbMaxValueLen = info.maxValueLen;
-  if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = 0;
-  if (lpftLastWriteTime) *lpftLastWriteTime = FILETIME{0, 0};
-  return ERROR_SUCCESS;
+  return pw::guarded(kNoMemory, [&]() -> LSTATUS {
+    if (lpReserved) return ERROR_INVALID_PARAMETER;
+    OpenKey key;
+    if (LONG st = resolve(hKey, &key)) return st;
+    if (LONG st = needs(key.access, KEY_QUERY_VALUE)) return st;
+    pw::registry::KeyInfo info;
+    if (LONG st = key.hive->queryInfo(key.id, &info)) return st;
+    if (lpClass && lpcchClass && *lpcchClass) *lpClass = '\0';
+    if (lpcchClass) *lpcchClass = 0;
+    if (lpcSubKeys) *lpcSubKeys = info.subKeys;
+    if (lpcbMaxSubKeyLen) *lpcbMaxSubKeyLen = info.maxSubKeyLen;
+    if (lpcbMaxClassLen) *lpcbMaxClassLen = 0;
+    if (lpcValues) *lpcValues = info.values;
+    if (lpcbMaxValueNameLen) *lpcbMaxValueNameLen = info.maxValueNameLen;
+    if (lpcbMaxValueLen) *lpcbMaxValueLen = info.maxValueLen;
+    if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = 0;
+    if (lpftLastWriteTime) *lpftLastWriteTime = FILETIME{0, 0};
+    return ERROR_SUCCESS;
+  });
 }
 
 LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
-  if (!lpSubKey) return ERROR_INVALID_PARAMETER;
-  Hive* hive;
-  int64_t from;
-  REGSAM granted;
-  if (LONG st = resolve(hKey, &hive, &from, &granted)) return st;
-  std::vector<std::string> path;
-  if (LONG st = splitPath(lpSubKey, &path)) return st;
-  if (path.empty()) return hive->deleteKeyItself(from);  // an empty name deletes the key itself
-  std::string last = path.back();
-  path.pop_back();
-  int64_t parent;
-  if (LONG st = hive->openPath(from, path, &parent)) return st;
-  return hive->deleteKey(parent, last);
+  if (auto fault = injected(Point::RegDeleteKeyA)) return LSTATUS(*fault);
+  return pw::guarded(kNoMemory, [&]() -> LSTATUS {
+    if (!lpSubKey) return ERROR_INVALID_PARAMETER;
+    OpenKey from;
+    if (LONG st = resolve(hKey, &from)) return st;
+    std::vector<std::string> path;
+    if (LONG st = splitPath(lpSubKey, &path)) return st;
+    if (path.empty()) return from.hive->deleteKeyItself(from.id);  // "" deletes the key itself
+    std::string last = path.back();
+    path.pop_back();
+    int64_t parent;
+    if (LONG st = from.hive->openPath(from.id, path, &parent)) return st;
+    return from.hive->deleteKey(parent, last);
+  });
 }
 
 LSTATUS WINAPI RegFlushKey(HKEY hKey) {
-  Hive* hive;
-  int64_t id;
-  REGSAM granted;
-  return resolve(hKey, &hive, &id, &granted);  // every change is committed already
+  return pw::guarded(kNoMemory, [&]() -> LSTATUS {
+    OpenKey key;
+    return resolve(hKey, &key);  // every change is committed already
+  });
 }
 
 LSTATUS WINAPI RegCloseKey(HKEY hKey) {
-  if (hKey == HKEY_LOCAL_MACHINE || hKey == HKEY_CURRENT_USER || hKey == HKEY_CLASSES_ROOT ||
-      hKey == HKEY_USERS)
-    return ERROR_SUCCESS;
-  if (!hKey || !liveHandles().erase(hKey)) return ERROR_INVALID_HANDLE;
-  delete hKey;
+  if (isPredefined(hKey)) return ERROR_SUCCESS;
+  if (!pw::handles::objectFor<KeyObject>(hKey)) return ERROR_INVALID_HANDLE;
+  pw::handles::destroyObject(hKey);
   return ERROR_SUCCESS;
 }

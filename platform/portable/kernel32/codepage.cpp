@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "machine/guard.h"
+
 #include <cstring>
 
 namespace pw::codepage {
@@ -9,10 +11,10 @@ namespace {
 
 // 0x80..0x9F of Windows-1252; the five undefined bytes map to the C1 controls,
 // as Windows' own table does.
-constexpr char16_t kHigh[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 }  // namespace
 
@@ -68,12 +70,27 @@ std::u16string utf8ToUtf16(std::string_view text) {
     unsigned char c = text[i];
     uint32_t cp;
     size_t n;
-    if (c < 0x80) { cp = c; n = 1; }
-    else if ((c >> 5) == 6) { cp = c & 0x1F; n = 2; }
-    else if ((c >> 4) == 14) { cp = c & 0x0F; n = 3; }
-    else if ((c >> 3) == 30) { cp = c & 0x07; n = 4; }
-    else { out.push_back(0xFFFD); ++i; continue; }
-    if (i + n > text.size()) { out.push_back(0xFFFD); break; }
+    if (c < 0x80) {
+      cp = c;
+      n = 1;
+    } else if ((c >> 5) == 6) {
+      cp = c & 0x1F;
+      n = 2;
+    } else if ((c >> 4) == 14) {
+      cp = c & 0x0F;
+      n = 3;
+    } else if ((c >> 3) == 30) {
+      cp = c & 0x07;
+      n = 4;
+    } else {
+      out.push_back(0xFFFD);
+      ++i;
+      continue;
+    }
+    if (i + n > text.size()) {
+      out.push_back(0xFFFD);
+      break;
+    }
     for (size_t k = 1; k < n; ++k) cp = (cp << 6) | (text[i + k] & 0x3F);
     i += n;
     if (cp >= 0x10000) {
@@ -103,12 +120,18 @@ char16_t upcase(char16_t c) {
   if (c < 0x80) return c;
   if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 0x20;
   switch (c) {
-    case 0xFF: return 0x178;
-    case 0x161: return 0x160;
-    case 0x153: return 0x152;
-    case 0x17E: return 0x17D;
-    case 0x192: return 0x191;
-    default: return c;
+    case 0xFF:
+      return 0x178;
+    case 0x161:
+      return 0x160;
+    case 0x153:
+      return 0x152;
+    case 0x17E:
+      return 0x17D;
+    case 0x192:
+      return 0x191;
+    default:
+      return c;
   }
 }
 
@@ -128,72 +151,76 @@ UINT WINAPI GetACP(void) { return 1252; }
 
 int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcLen, LPWSTR dst,
                                int dstLen) {
-  if (!src || srcLen == 0 || dstLen < 0 || (dstLen > 0 && !dst)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  size_t n = srcLen < 0 ? std::strlen(src) + 1 : size_t(srcLen);
-  std::u16string wide;
-  if (codePage == CP_UTF8) {
-    wide = utf8ToUtf16(std::string_view(src, n));
-  } else if (codePage == CP_ACP || codePage == CP_OEMCP || codePage == 1252) {
-    wide = ansiToWide(std::string_view(src, n));
-  } else {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  (void)flags;
-  if (dstLen == 0) return int(wide.size());
-  if (wide.size() > size_t(dstLen)) {
-    std::memcpy(dst, wide.data(), size_t(dstLen) * sizeof(WCHAR));
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return 0;
-  }
-  std::memcpy(dst, wide.data(), wide.size() * sizeof(WCHAR));
-  return int(wide.size());
+  return pw::guarded(0, ERROR_NOT_ENOUGH_MEMORY, [&]() -> int {
+    if (!src || srcLen == 0 || dstLen < 0 || (dstLen > 0 && !dst)) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return 0;
+    }
+    size_t n = srcLen < 0 ? std::strlen(src) + 1 : size_t(srcLen);
+    std::u16string wide;
+    if (codePage == CP_UTF8) {
+      wide = utf8ToUtf16(std::string_view(src, n));
+    } else if (codePage == CP_ACP || codePage == CP_OEMCP || codePage == 1252) {
+      wide = ansiToWide(std::string_view(src, n));
+    } else {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return 0;
+    }
+    (void)flags;
+    if (dstLen == 0) return int(wide.size());
+    if (wide.size() > size_t(dstLen)) {
+      std::memcpy(dst, wide.data(), size_t(dstLen) * sizeof(WCHAR));
+      SetLastError(ERROR_INSUFFICIENT_BUFFER);
+      return 0;
+    }
+    std::memcpy(dst, wide.data(), wide.size() * sizeof(WCHAR));
+    return int(wide.size());
+  });
 }
 
 int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcLen, LPSTR dst,
                                int dstLen, LPCSTR defaultChar, LPBOOL usedDefault) {
-  if (!src || srcLen == 0 || dstLen < 0 || (dstLen > 0 && !dst)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  size_t n = 0;
-  if (srcLen < 0) {
-    while (src[n]) ++n;
-    ++n;
-  } else {
-    n = size_t(srcLen);
-  }
-  std::u16string_view in(src, n);
-  std::string out;
-  BOOL used = FALSE;
-  if (codePage == CP_UTF8) {
-    out = utf16ToUtf8(in);
-  } else if (codePage == CP_ACP || codePage == CP_OEMCP || codePage == 1252) {
-    char fallback = defaultChar ? *defaultChar : '?';
-    for (char16_t c : in) {
-      int a = wideToAnsi(c);
-      if (a < 0) {
-        used = TRUE;
-        out.push_back(fallback);
-      } else {
-        out.push_back(char(a));
-      }
+  return pw::guarded(0, ERROR_NOT_ENOUGH_MEMORY, [&]() -> int {
+    if (!src || srcLen == 0 || dstLen < 0 || (dstLen > 0 && !dst)) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return 0;
     }
-  } else {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  (void)flags;
-  if (usedDefault) *usedDefault = used;
-  if (dstLen == 0) return int(out.size());
-  if (out.size() > size_t(dstLen)) {
-    std::memcpy(dst, out.data(), size_t(dstLen));
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return 0;
-  }
-  std::memcpy(dst, out.data(), out.size());
-  return int(out.size());
+    size_t n = 0;
+    if (srcLen < 0) {
+      while (src[n]) ++n;
+      ++n;
+    } else {
+      n = size_t(srcLen);
+    }
+    std::u16string_view in(src, n);
+    std::string out;
+    BOOL used = FALSE;
+    if (codePage == CP_UTF8) {
+      out = utf16ToUtf8(in);
+    } else if (codePage == CP_ACP || codePage == CP_OEMCP || codePage == 1252) {
+      char fallback = defaultChar ? *defaultChar : '?';
+      for (char16_t c : in) {
+        int a = wideToAnsi(c);
+        if (a < 0) {
+          used = TRUE;
+          out.push_back(fallback);
+        } else {
+          out.push_back(char(a));
+        }
+      }
+    } else {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return 0;
+    }
+    (void)flags;
+    if (usedDefault) *usedDefault = used;
+    if (dstLen == 0) return int(out.size());
+    if (out.size() > size_t(dstLen)) {
+      std::memcpy(dst, out.data(), size_t(dstLen));
+      SetLastError(ERROR_INSUFFICIENT_BUFFER);
+      return 0;
+    }
+    std::memcpy(dst, out.data(), out.size());
+    return int(out.size());
+  });
 }

@@ -1,43 +1,52 @@
 #include "kernel32/handles.h"
 
-#include <unistd.h>
-#include <unordered_set>
+#include <unordered_map>
 
-namespace pw::kernel {
+namespace pw::handles {
 namespace {
-std::unordered_set<KernelObject*>& live() {
-  static auto* set = new std::unordered_set<KernelObject*>;  // process-wide
-  return *set;
+
+using Table = std::unordered_map<uintptr_t, std::unique_ptr<Object>>;
+
+Table& table() {
+  static auto* live = new Table;  // process-wide, never torn down: handles outlive statics
+  return *live;
 }
+
 }  // namespace
 
-FileObject::~FileObject() {
-  if (owned && fd >= 0) ::close(fd);
+uintptr_t addObject(std::unique_ptr<Object> object) noexcept {
+  if (!object) return 0;
+  auto value = reinterpret_cast<uintptr_t>(object.get());
+  try {
+    table().emplace(value, std::move(object));
+  } catch (...) {
+    return 0;  // `object` still owns it when emplace throws
+  }
+  return value;
 }
 
-HANDLE registerObject(KernelObject* object) {
-  live().insert(object);
-  return object;
+Object* lookup(uintptr_t handle) noexcept {
+  if (!handle) return nullptr;
+  auto it = table().find(handle);
+  return it == table().end() ? nullptr : it->second.get();
 }
 
-KernelObject* lookup(HANDLE h) {
-  auto* object = static_cast<KernelObject*>(h);
-  return live().count(object) ? object : nullptr;
+bool destroyObject(uintptr_t handle) noexcept {
+  auto it = table().find(handle);
+  if (!handle || it == table().end()) return false;
+  std::unique_ptr<Object> object = std::move(it->second);
+  table().erase(it);
+  return true;  // destroyed here, after it has left the table
 }
 
-bool release(HANDLE h) {
-  auto* object = static_cast<KernelObject*>(h);
-  if (!live().erase(object)) return false;
-  delete object;
-  return true;
-}
-
-}  // namespace pw::kernel
+}  // namespace pw::handles
 
 BOOL WINAPI CloseHandle(HANDLE h) {
-  if (!pw::kernel::release(h)) {
+  pw::handles::Object* object = pw::handles::lookup(pw::handles::valueOf(h));
+  if (!object || !pw::handles::isKernelObject(object->kind)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
+  pw::handles::destroyObject(h);
   return TRUE;
 }

@@ -1,14 +1,15 @@
 #include "kernel32/paths.h"
 
 #include "kernel32/codepage.h"
-#include "machine/machine.h"
+#include "machine/drives.h"
+#include "machine/guard.h"
 
-#include <cerrno>
-#include <cstring>
 #include <dirent.h>
-#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
+#include <map>
 #include <vector>
 
 namespace pw::paths {
@@ -18,45 +19,15 @@ bool isSep(char c) { return c == '\\' || c == '/'; }
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 char upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
 
-// Host folder of each drive letter: the machine's own two drives, plus any that
-// an administrator mapped under the platform's registry key.
-const std::map<char, std::string>& drives() {
-  static const std::map<char, std::string> table = [] {
-    std::map<char, std::string> t;
-    t['C'] = pw::machine::root() + "/drive_c";
-    t['Z'] = "";
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\PwPlatform\\Drives", 0, KEY_READ, &key) ==
-        ERROR_SUCCESS) {
-      for (DWORD i = 0;; ++i) {
-        char name[256];
-        char data[4096];
-        DWORD nameLen = sizeof name, dataLen = sizeof data - 1, type = 0;
-        if (RegEnumValueA(key, i, name, &nameLen, nullptr, &type, reinterpret_cast<BYTE*>(data),
-                          &dataLen) != ERROR_SUCCESS)
-          break;
-        data[dataLen] = '\0';
-        if (type == REG_SZ && nameLen >= 1 && isLetter(name[0])) {
-          std::string host(data, strnlen(data, dataLen));
-          while (!host.empty() && host.back() == '/') host.pop_back();
-          if (!host.empty() && host[0] != '/') host = pw::machine::root() + "/" + host;
-          t[upper(name[0])] = host;
-        }
-      }
-      RegCloseKey(key);
-    }
-    return t;
-  }();
-  return table;
-}
-
 std::string initialDirectory() {
   char buf[4096];
   std::string cwd = ::getcwd(buf, sizeof buf) ? buf : "/";
-  const std::string c = pw::machine::root() + "/drive_c";
+  const std::string c = pw::machine::systemDriveFolder();
   std::string win;
-  if (cwd == c || cwd.rfind(c + "/", 0) == 0) win = "C:\\" + cwd.substr(std::min(cwd.size(), c.size() + 1));
-  else win = "Z:\\" + cwd.substr(1);
+  if (cwd == c || cwd.rfind(c + "/", 0) == 0)
+    win = "C:\\" + cwd.substr(std::min(cwd.size(), c.size() + 1));
+  else
+    win = "Z:\\" + cwd.substr(1);
   for (auto& ch : win)
     if (ch == '/') ch = '\\';
   win = codepage::utf8ToAnsi(win);
@@ -102,7 +73,8 @@ DWORD normalise(const std::string& root, std::string_view rest, std::string* ful
 bool validName(std::string_view path) {
   for (size_t i = 0; i < path.size(); ++i) {
     unsigned char c = path[i];
-    if (c < 32 || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*') return false;
+    if (c < 32 || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*')
+      return false;
     if (c == ':' && i != 1) return false;
   }
   return true;
@@ -116,7 +88,7 @@ std::u16string foldHost(std::string_view utf8) {
 
 // The entry of `dir` whose name matches `name` without regard to case.
 bool findEntry(const std::string& dir, const std::string& name, std::string* found) {
-  struct stat st{};
+  struct stat st {};
   if (::lstat((dir + "/" + name).c_str(), &st) == 0) {
     *found = name;
     return true;
@@ -172,9 +144,8 @@ DWORD fullPath(std::string_view path, std::string* full) {
 DWORD hostPath(std::string_view path, std::string* host) {
   std::string full;
   if (DWORD st = fullPath(path, &full)) return st;
-  auto it = drives().find(upper(full[0]));
-  if (it == drives().end()) return ERROR_PATH_NOT_FOUND;
-  std::string out = it->second;
+  std::string out;
+  if (!pw::machine::driveFolder(full[0], &out)) return ERROR_PATH_NOT_FOUND;
   std::vector<std::string> names;
   for (size_t i = 3; i < full.size();) {
     size_t j = full.find('\\', i);
@@ -196,6 +167,15 @@ DWORD hostPath(std::string_view path, std::string* host) {
   return ERROR_SUCCESS;
 }
 
+// A missing name whose folder is missing too is a missing path, as on Windows.
+DWORD missingError(const std::string& host) {
+  size_t cut = host.rfind('/');
+  std::string parent = cut == 0 ? "/" : host.substr(0, cut);
+  struct stat st {};
+  if (::stat(parent.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return ERROR_PATH_NOT_FOUND;
+  return ERROR_FILE_NOT_FOUND;
+}
+
 const std::string& currentDirectory() { return current(); }
 
 void setCurrentDirectory(std::string full) {
@@ -205,21 +185,78 @@ void setCurrentDirectory(std::string full) {
 
 DWORD errorFromErrno(int err) {
   switch (err) {
-    case 0: return ERROR_SUCCESS;
-    case ENOENT: return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case 0:
+      return ERROR_SUCCESS;
+    case ENOENT:
+      return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+      return ERROR_PATH_NOT_FOUND;
     case EACCES:
     case EPERM:
     case EISDIR:
-    case EROFS: return ERROR_ACCESS_DENIED;
-    case EEXIST: return ERROR_ALREADY_EXISTS;
-    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
-    case ENOSPC: return ERROR_DISK_FULL;
-    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-    case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
-    case EBADF: return ERROR_INVALID_HANDLE;
-    default: return ERROR_INVALID_FUNCTION;
+    case EROFS:
+      return ERROR_ACCESS_DENIED;
+    case EEXIST:
+      return ERROR_ALREADY_EXISTS;
+    case ENAMETOOLONG:
+      return ERROR_FILENAME_EXCED_RANGE;
+    case ENOSPC:
+      return ERROR_DISK_FULL;
+    case ENOMEM:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    case ENOTEMPTY:
+      return ERROR_DIR_NOT_EMPTY;
+    case EBADF:
+      return ERROR_INVALID_HANDLE;
+    default:
+      return ERROR_INVALID_FUNCTION;
   }
 }
 
 }  // namespace pw::paths
+
+// ---- the exported path functions ----
+
+BOOL WINAPI SetCurrentDirectoryA(LPCSTR name) {
+  return pw::guarded(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
+    if (!name) return pw::fail(ERROR_INVALID_PARAMETER);
+    std::string full, host;
+    if (DWORD st = pw::paths::fullPath(name, &full)) return pw::fail(st);
+    if (DWORD st = pw::paths::hostPath(full, &host)) return pw::fail(st);
+    struct stat st {};
+    if (::stat(host.c_str(), &st) != 0) return pw::fail(pw::paths::missingError(host));
+    if (!S_ISDIR(st.st_mode)) return pw::fail(ERROR_DIRECTORY);
+    if (::chdir(host.c_str()) != 0) return pw::fail(pw::paths::errorFromErrno(errno));
+    pw::paths::setCurrentDirectory(full);
+    return TRUE;
+  });
+}
+
+DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
+  return pw::guarded(DWORD(0), ERROR_NOT_ENOUGH_MEMORY, [&]() -> DWORD {
+    const std::string& cur = pw::paths::currentDirectory();
+    if (!buffer || size <= cur.size()) return DWORD(cur.size() + 1);
+    std::copy(cur.begin(), cur.end(), buffer);
+    buffer[cur.size()] = '\0';
+    return DWORD(cur.size());
+  });
+}
+
+DWORD WINAPI GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR* filePart) {
+  return pw::guarded(DWORD(0), ERROR_NOT_ENOUGH_MEMORY, [&]() -> DWORD {
+    std::string full;
+    DWORD st = name ? pw::paths::fullPath(name, &full) : DWORD(ERROR_INVALID_PARAMETER);
+    if (st) {
+      SetLastError(st);
+      return 0;
+    }
+    if (!buffer || size <= full.size()) return DWORD(full.size() + 1);
+    std::copy(full.begin(), full.end(), buffer);
+    buffer[full.size()] = '\0';
+    if (filePart) {
+      size_t cut = full.rfind('\\');
+      *filePart = (cut == std::string::npos || cut + 1 == full.size()) ? nullptr : buffer + cut + 1;
+    }
+    return DWORD(full.size());
+  });
+}

@@ -24,6 +24,10 @@ DWORD hostPath(std::string_view path, std::string* host);
 const std::string& currentDirectory();
 void setCurrentDirectory(std::string full);
 
+// The error for a host path that does not exist: ERROR_PATH_NOT_FOUND when its
+// folder is missing too, as on Windows, else ERROR_FILE_NOT_FOUND.
+DWORD missingError(const std::string& host);
+
 // Win32 error code for an errno value of a call on a path.
 DWORD errorFromErrno(int err);
 

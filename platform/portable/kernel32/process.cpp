@@ -1,25 +1,35 @@
 // Process-level odds and ends: standard handles, the process heap, sleeping.
 #include <windows.h>
 
-#include "kernel32/handles.h"
+#include "kernel32/file_object.h"
+#include "machine/guard.h"
 
+#include <unistd.h>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <unistd.h>
 
 HANDLE WINAPI GetStdHandle(DWORD which) {
   static HANDLE handles[3] = {};
-  int fd = which == STD_INPUT_HANDLE ? 0 : which == STD_OUTPUT_HANDLE ? 1 : which == STD_ERROR_HANDLE ? 2 : -1;
+  int fd = which == STD_INPUT_HANDLE    ? 0
+           : which == STD_OUTPUT_HANDLE ? 1
+           : which == STD_ERROR_HANDLE  ? 2
+                                        : -1;
   if (fd < 0) {
     SetLastError(ERROR_INVALID_HANDLE);
     return INVALID_HANDLE_VALUE;
   }
   if (!handles[fd]) {
-    auto* f = new pw::kernel::FileObject;
-    f->fd = fd;
-    f->owned = false;
-    handles[fd] = pw::kernel::registerObject(f);
+    handles[fd] = pw::guarded(HANDLE(nullptr), [&] {
+      auto f = std::make_unique<pw::kernel::FileObject>();
+      f->fd = fd;
+      f->owned = false;
+      return pw::handles::addObject<HANDLE>(std::move(f));
+    });
+    if (!handles[fd]) {
+      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+      return INVALID_HANDLE_VALUE;
+    }
   }
   return handles[fd];
 }
@@ -38,7 +48,8 @@ HANDLE WINAPI GetProcessHeap(void) {
 }
 
 LPVOID WINAPI HeapAlloc(HANDLE, DWORD flags, SIZE_T bytes) {
-  void* p = (flags & HEAP_ZERO_MEMORY) ? std::calloc(1, bytes ? bytes : 1) : std::malloc(bytes ? bytes : 1);
+  void* p = (flags & HEAP_ZERO_MEMORY) ? std::calloc(1, bytes ? bytes : 1)
+                                       : std::malloc(bytes ? bytes : 1);
   if (!p) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
   return p;
 }

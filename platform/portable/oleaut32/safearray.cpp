@@ -3,11 +3,13 @@
 // rgsabound lists the dimensions last to first, and the first index varies fastest in
 // the data. A vector's data follows its descriptor in the same block and is marked with
 // the flag Windows uses for it (0x2000). Elements that own something (BSTR, VARIANT,
-// interfaces) are copied deeply and released when the array's data goes.
+// interfaces) are copied deeply and released when the array's data goes. Memory comes
+// from malloc, so nothing here raises.
 #include <windows.h>
 
 #include <oleauto.h>
 
+#include "machine/faults.h"
 #include "oleaut32/com_refs.h"
 
 #include <cstdlib>
@@ -202,6 +204,7 @@ HRESULT WINAPI SafeArrayAllocData(SAFEARRAY* psa) {
 }
 
 SAFEARRAY* WINAPI SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound) {
+  if (pw::faults::injected(pw::faults::Point::SafeArrayCreate)) return nullptr;
   ULONG size = elementSize(vt);
   if (!size || !cDims || !rgsabound) return nullptr;
   SAFEARRAY* psa;
@@ -266,6 +269,7 @@ HRESULT WINAPI SafeArrayCopyData(SAFEARRAY* psaSource, SAFEARRAY* psaTarget) {
 }
 
 HRESULT WINAPI SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut) {
+  if (auto fault = pw::faults::injected(pw::faults::Point::SafeArrayCopy)) return HRESULT(*fault);
   if (!ppsaOut) return E_INVALIDARG;
   *ppsaOut = nullptr;
   if (!psa) return S_OK;

@@ -1,0 +1,14 @@
+// The object behind a file handle: an open descriptor of the host.
+#pragma once
+
+#include "kernel32/handles.h"
+
+namespace pw::kernel {
+
+struct FileObject : handles::ObjectOf<handles::Kind::File> {
+  int fd = -1;
+  bool owned = true;  // the standard handles are not closed with the object
+  ~FileObject() override;
+};
+
+}  // namespace pw::kernel
