@@ -1,6 +1,7 @@
 """Overlapping runs with tracing on: every run succeeds, no log line is torn or
 mixed with another, and the hive stays whole."""
 
+import os
 import re
 import sqlite3
 import struct
@@ -10,7 +11,7 @@ import unittest
 
 from harness import HWID_KEY, TargetTest
 
-RUNS = 32
+RUNS = int(os.environ.get("PW_OVERLAP_RUNS", "32"))  # the long run uses 256
 LINE = re.compile(rb"^( {2})?(@{71}|\d{4}-\d{1,2}-\d{1,2}  \d{1,2}:\d{2}:\d{2}:\d{3}\t"
                   rb"(PWEXE MAIN - Start|H,\d+|PWEXE MAIN - entering the switch|"
                   rb"PWExe Storage_Manager_No_console::storeHwid1 - Start|"

@@ -3,6 +3,7 @@
 #include "kernel32/codepage.h"
 #include "machine/machine.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,23 +12,16 @@
 namespace pw::registry {
 namespace {
 
-constexpr const char* kSchema =
-    "CREATE TABLE IF NOT EXISTS keys("
-    "  id INTEGER PRIMARY KEY AUTOINCREMENT,"
-    "  parent INTEGER NOT NULL,"
-    "  name TEXT NOT NULL,"
-    "  fold TEXT NOT NULL,"
-    "  UNIQUE(parent, fold));"
-    "CREATE TABLE IF NOT EXISTS vals("
-    "  seq INTEGER PRIMARY KEY AUTOINCREMENT,"
-    "  key INTEGER NOT NULL,"
-    "  name TEXT NOT NULL,"
-    "  fold TEXT NOT NULL,"
-    "  type INTEGER NOT NULL,"
-    "  data BLOB NOT NULL,"
-    "  UNIQUE(key, fold));"
-    "INSERT OR IGNORE INTO keys(id, parent, name, fold) VALUES(1, 0, '', '');"
-    "PRAGMA user_version = 1;";
+// How long a change waits for another process's write transaction to end. Changes hold
+// the lock for a fraction of a millisecond, so hundreds of overlapping runs pass well
+// within it, while a lock that is never released is answered in a few seconds.
+constexpr int kLockWaitMs = 5000;
+// A run checkpoints the write-ahead log into the hive when a commit leaves more frames
+// in it than this (a long 'D' writes many), and once more at its end when more than
+// kEndCheckpointFrames are left, so that the next run has only a short log to read
+// when it opens the hive.
+constexpr int kRunCheckpointFrames = 4096;
+constexpr int kEndCheckpointFrames = 32;
 
 // Root may write any file; the owner's write bit is what an administrator sets to
 // deny writes to a hive, so it is honoured for root too.
@@ -36,16 +30,6 @@ bool hiveWritable(const std::string& path) {
   if (::stat(path.c_str(), &st) != 0) return true;  // created on open
   if (::geteuid() == 0) return (st.st_mode & S_IWUSR) != 0;
   return ::access(path.c_str(), W_OK) == 0;
-}
-
-int userVersion(sqlite3* db) {
-  sqlite3_stmt* s = nullptr;
-  int v = -1;
-  if (sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &s, nullptr) == SQLITE_OK &&
-      sqlite3_step(s) == SQLITE_ROW)
-    v = sqlite3_column_int(s, 0);
-  sqlite3_finalize(s);
-  return v;
 }
 
 struct Reset {
@@ -73,51 +57,88 @@ void columnBytes(sqlite3_stmt* s, int column, std::string* out) {
 }  // namespace
 
 Hive* Hive::get(HiveId id) {
-  // Each hive is opened on first use and closed when the process ends: the last
-  // connection to close folds the write-ahead log back into the database, so the
-  // next process does not have to replay a long log when it opens the hive.
+  // Each hive is opened on first use and closed when the process ends.
   if (id == HiveId::Machine) {
-    static std::unique_ptr<Hive> machine(open(pw::machine::machineHivePath()));
+    static std::unique_ptr<Hive> machine(open(pw::machine::machineHivePath(), id));
     return machine.get();
   }
-  static std::unique_ptr<Hive> user(open(pw::machine::userHivePath()));
+  static std::unique_ptr<Hive> user(open(pw::machine::userHivePath(), id));
   return user.get();
 }
 
-Hive* Hive::open(const std::string& path) {
+Hive* Hive::open(const std::string& path, HiveId id) {
+  // Nothing here needs SQLite's count of its memory use, whose upkeep costs a lock and
+  // an update on every allocation. (Refused, harmlessly, once SQLite is running.)
+  static const bool configured = (sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0), true);
+  (void)configured;
   bool writable = hiveWritable(path);
+  struct stat st {};
+  bool newLog = ::stat((path + "-wal").c_str(), &st) != 0;
   sqlite3* db = nullptr;
   int flags = writable ? (SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) : SQLITE_OPEN_READONLY;
   if (sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
     sqlite3_close(db);
     return nullptr;
   }
-  sqlite3_busy_timeout(db, 60000);
-  if (userVersion(db) < 1) {
-    if (!writable) {
-      sqlite3_close(db);
-      return nullptr;
-    }
-    // A fresh hive: the first process to get the write lock lays out the schema.
-    sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) {
-      sqlite3_close(db);
-      return nullptr;
-    }
-    if (sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK ||
-        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
-      sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-      sqlite3_close(db);
-      return nullptr;
-    }
+  sqlite3_busy_timeout(db, kLockWaitMs);
+  // The write-ahead log and its index stay beside the hive from run to run instead of
+  // being made, grown and removed by every run; the run decides itself when to fold
+  // the log back into the hive (see the destructor).
+  sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+  std::unique_ptr<Hive> hive(new Hive(db, writable, path, newLog));
+  sqlite3_wal_hook(db, &Hive::onCommit, hive.get());
+  if (layoutVersion(db) < kLayoutVersion) {
+    if (!writable || layOutHive(db, id) != SQLITE_OK) return nullptr;
+    // A hive that is seldom written would otherwise have its layout read back from the
+    // log by every run that opens it.
+    if (sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) ==
+        SQLITE_OK)
+      hive->logFrames_ = 0;
   }
   sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
-  return new Hive(db, writable);
+  return hive.release();
+}
+
+int Hive::onCommit(void* self, sqlite3* db, const char* name, int frames) {
+  auto* hive = static_cast<Hive*>(self);
+  hive->wrote_ = true;
+  hive->logFrames_ = frames;
+  if (frames > kRunCheckpointFrames &&
+      sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr) == SQLITE_OK)
+    hive->logFrames_ = 0;  // folded in; the next commit starts the log afresh
+  return SQLITE_OK;
 }
 
 Hive::~Hive() {
   for (auto& [sql, s] : stmts_) sqlite3_finalize(s);
+  if (wrote_) {
+    // What a run committed is on disk before it ends, as it was when every run folded
+    // the log into the hive: a long log is folded in and emptied (when no other run is
+    // reading it at that moment), a short one is only flushed.
+    sqlite3_busy_timeout(db_, 0);
+    if (logFrames_ <= kEndCheckpointFrames ||
+        sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) !=
+            SQLITE_OK)
+      flushLog();
+  }
   sqlite3_close(db_);
+}
+
+void Hive::flushLog() {
+  // Through a descriptor of its own: SQLite's sync would flush the folder as well on
+  // every run, which only a log made in this run needs.
+  std::string log = path_ + "-wal";
+  if (int fd = ::open(log.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+    ::fdatasync(fd);
+    ::close(fd);
+  }
+  if (newLog_) {
+    std::string folder = path_.substr(0, path_.rfind('/') + 1);
+    if (int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); fd >= 0) {
+      ::fsync(fd);
+      ::close(fd);
+    }
+  }
 }
 
 sqlite3_stmt* Hive::stmt(const char* sql) {
@@ -152,19 +173,27 @@ LONG Hive::status(int rc) const {
   }
 }
 
+int Hive::run(const char* sql) {
+  sqlite3_stmt* s = stmt(sql);
+  if (!s) return sqlite3_errcode(db_);
+  int rc = sqlite3_step(s);
+  sqlite3_reset(s);
+  return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
 LONG Hive::begin() {
   if (!writable_) return ERROR_ACCESS_DENIED;
-  return status(sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr));
+  return status(run("BEGIN IMMEDIATE"));
 }
 
 LONG Hive::commit() {
-  int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+  int rc = run("COMMIT");
   if (rc != SQLITE_OK) rollback();
   return status(rc);
 }
 
 void Hive::rollback() {
-  if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (!sqlite3_get_autocommit(db_)) run("ROLLBACK");
 }
 
 template <class Body>
@@ -177,19 +206,36 @@ LONG Hive::change(Body body) {
   return commit();
 }
 
-LONG Hive::keyExists(int64_t key) {
-  sqlite3_stmt* s = stmt("SELECT 1 FROM keys WHERE id = ?1");
+template <class Body>
+LONG Hive::read(Body body) {
+  if (!sqlite3_get_autocommit(db_)) return body();  // inside a change already
+  if (int rc = run("BEGIN")) return status(rc);
+  LONG st = body();
+  run("COMMIT");  // ends the read; nothing to write
+  return st;
+}
+
+LONG Hive::keyFlags(int64_t key, int64_t* flags) {
+  sqlite3_stmt* s = stmt("SELECT flags FROM keys WHERE id = ?1");
   if (!s) return ERROR_REGISTRY_IO_FAILED;
   Reset r{s};
   sqlite3_bind_int64(s, 1, key);
   int rc = sqlite3_step(s);
-  if (rc == SQLITE_ROW) return ERROR_SUCCESS;
+  if (rc == SQLITE_ROW) {
+    *flags = sqlite3_column_int64(s, 0);
+    return ERROR_SUCCESS;
+  }
   if (rc == SQLITE_DONE) return ERROR_KEY_DELETED;
   return status(rc);
 }
 
-LONG Hive::childId(int64_t parent, std::string_view fold, int64_t* out) {
-  sqlite3_stmt* s = stmt("SELECT id FROM keys WHERE parent = ?1 AND fold = ?2");
+LONG Hive::keyExists(int64_t key) {
+  int64_t flags;
+  return keyFlags(key, &flags);
+}
+
+LONG Hive::childId(int64_t parent, std::string_view fold, int64_t* out, int64_t* flags) {
+  sqlite3_stmt* s = stmt("SELECT id, flags FROM keys WHERE parent = ?1 AND fold = ?2");
   if (!s) return ERROR_REGISTRY_IO_FAILED;
   Reset r{s};
   sqlite3_bind_int64(s, 1, parent);
@@ -197,20 +243,23 @@ LONG Hive::childId(int64_t parent, std::string_view fold, int64_t* out) {
   int rc = sqlite3_step(s);
   if (rc == SQLITE_ROW) {
     *out = sqlite3_column_int64(s, 0);
+    if (flags) *flags = sqlite3_column_int64(s, 1);
     return ERROR_SUCCESS;
   }
   return rc == SQLITE_DONE ? ERROR_FILE_NOT_FOUND : status(rc);
 }
 
 LONG Hive::openPath(int64_t from, const std::vector<std::string>& path, int64_t* out) {
-  if (LONG st = keyExists(from)) return st;
-  int64_t id = from;
-  for (const auto& name : path) {
-    std::string fold = codepage::foldAnsi(name);
-    if (LONG st = childId(id, fold, &id)) return st;
-  }
-  *out = id;
-  return ERROR_SUCCESS;
+  return read([&]() -> LONG {
+    if (LONG st = keyExists(from)) return st;
+    int64_t id = from;
+    for (const auto& name : path) {
+      std::string fold = codepage::foldAnsi(name);
+      if (LONG st = childId(id, fold, &id)) return st;
+    }
+    *out = id;
+    return ERROR_SUCCESS;
+  });
 }
 
 LONG Hive::createPath(int64_t from, const std::vector<std::string>& path, int64_t* out,
@@ -221,61 +270,59 @@ LONG Hive::createPath(int64_t from, const std::vector<std::string>& path, int64_
     if (st == ERROR_SUCCESS && disposition) *disposition = REG_OPENED_EXISTING_KEY;
     return st;
   }
-  if (LONG st = begin()) return st;
-  if (LONG st = keyExists(from)) {
-    rollback();
-    return st;
-  }
-  int64_t id = from;
-  bool created = false;
-  for (const auto& name : path) {
-    std::string fold = codepage::foldAnsi(name);
-    LONG st = childId(id, fold, &id);
-    if (st == ERROR_FILE_NOT_FOUND) {
-      sqlite3_stmt* s = stmt("INSERT INTO keys(parent, name, fold) VALUES(?1, ?2, ?3)");
-      if (!s)
-        st = ERROR_REGISTRY_IO_FAILED;
-      else {
+  return change([&]() -> LONG {
+    int64_t id = from, flags = 0;
+    if (LONG st = keyFlags(from, &flags)) return st;
+    bool created = false;
+    for (const auto& name : path) {
+      std::string fold = codepage::foldAnsi(name);
+      int64_t parentFlags = flags;
+      LONG st = childId(id, fold, &id, &flags);
+      if (st == ERROR_FILE_NOT_FOUND) {
+        if (parentFlags & kKeySealed) return ERROR_ACCESS_DENIED;
+        // A key created below one owned by the system belongs to the system too.
+        flags = parentFlags & kKeySystemOwned;
+        sqlite3_stmt* s =
+            stmt("INSERT INTO keys(parent, name, fold, flags) VALUES(?1, ?2, ?3, ?4)");
+        if (!s) return ERROR_REGISTRY_IO_FAILED;
         Reset r{s};
         sqlite3_bind_int64(s, 1, id);
         bindText(s, 2, codepage::ansiToUtf8(name));
         bindText(s, 3, fold);
-        st = status(sqlite3_step(s));
-        if (st == ERROR_SUCCESS) {
-          id = sqlite3_last_insert_rowid(db_);
-          created = true;
-        }
+        sqlite3_bind_int64(s, 4, flags);
+        if ((st = status(sqlite3_step(s)))) return st;
+        id = sqlite3_last_insert_rowid(db_);
+        created = true;
+      } else if (st) {
+        return st;
       }
     }
-    if (st != ERROR_SUCCESS) {
-      rollback();
-      return st;
-    }
-  }
-  if (LONG st = commit()) return st;
-  *out = id;
-  if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-  return ERROR_SUCCESS;
+    *out = id;
+    if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    return ERROR_SUCCESS;
+  });
 }
 
 LONG Hive::queryValue(int64_t key, std::string_view name, DWORD* type, std::string* data) {
-  sqlite3_stmt* s = stmt(
-      "SELECT type, data, (SELECT 1 FROM keys WHERE id = ?1) FROM vals "
-      "WHERE key = ?1 AND fold = ?2");
-  if (!s) return ERROR_REGISTRY_IO_FAILED;
-  Reset r{s};
-  std::string fold = codepage::foldAnsi(name);
-  sqlite3_bind_int64(s, 1, key);
-  bindText(s, 2, fold);
-  int rc = sqlite3_step(s);
-  if (rc == SQLITE_ROW) {
-    *type = DWORD(sqlite3_column_int64(s, 0));
-    columnBytes(s, 1, data);
-    return ERROR_SUCCESS;
-  }
-  if (rc != SQLITE_DONE) return status(rc);
-  LONG st = keyExists(key);
-  return st ? st : ERROR_FILE_NOT_FOUND;
+  return read([&]() -> LONG {
+    sqlite3_stmt* s = stmt(
+        "SELECT type, data, (SELECT 1 FROM keys WHERE id = ?1) FROM vals "
+        "WHERE key = ?1 AND fold = ?2");
+    if (!s) return ERROR_REGISTRY_IO_FAILED;
+    Reset r{s};
+    std::string fold = codepage::foldAnsi(name);
+    sqlite3_bind_int64(s, 1, key);
+    bindText(s, 2, fold);
+    int rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW) {
+      *type = DWORD(sqlite3_column_int64(s, 0));
+      columnBytes(s, 1, data);
+      return ERROR_SUCCESS;
+    }
+    if (rc != SQLITE_DONE) return status(rc);
+    LONG st = keyExists(key);
+    return st ? st : ERROR_FILE_NOT_FOUND;
+  });
 }
 
 LONG Hive::setValue(int64_t key, std::string_view name, DWORD type, std::string_view data) {
@@ -314,60 +361,71 @@ LONG Hive::deleteValue(int64_t key, std::string_view name) {
 }
 
 LONG Hive::enumKey(int64_t key, DWORD index, std::string* name) {
-  if (LONG st = keyExists(key)) return st;
-  sqlite3_stmt* s = stmt("SELECT name FROM keys WHERE parent = ?1 ORDER BY fold LIMIT 1 OFFSET ?2");
-  if (!s) return ERROR_REGISTRY_IO_FAILED;
-  Reset r{s};
-  sqlite3_bind_int64(s, 1, key);
-  sqlite3_bind_int64(s, 2, index);
-  int rc = sqlite3_step(s);
-  if (rc == SQLITE_ROW) {
-    *name = codepage::utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
-    return ERROR_SUCCESS;
-  }
-  return rc == SQLITE_DONE ? ERROR_NO_MORE_ITEMS : status(rc);
+  return read([&]() -> LONG {
+    if (LONG st = keyExists(key)) return st;
+    sqlite3_stmt* s =
+        stmt("SELECT name FROM keys WHERE parent = ?1 ORDER BY fold LIMIT 1 OFFSET ?2");
+    if (!s) return ERROR_REGISTRY_IO_FAILED;
+    Reset r{s};
+    sqlite3_bind_int64(s, 1, key);
+    sqlite3_bind_int64(s, 2, index);
+    int rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW) {
+      *name = codepage::utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+      return ERROR_SUCCESS;
+    }
+    return rc == SQLITE_DONE ? ERROR_NO_MORE_ITEMS : status(rc);
+  });
+}
+
+LONG Hive::enumValue(int64_t key, DWORD index, ValueRecord* value) {
+  return read([&]() -> LONG {
+    if (LONG st = keyExists(key)) return st;
+    sqlite3_stmt* s =
+        stmt("SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY seq LIMIT 1 OFFSET ?2");
+    if (!s) return ERROR_REGISTRY_IO_FAILED;
+    Reset r{s};
+    sqlite3_bind_int64(s, 1, key);
+    sqlite3_bind_int64(s, 2, index);
+    int rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW) {
+      value->name = codepage::utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+      value->type = DWORD(sqlite3_column_int64(s, 1));
+      columnBytes(s, 2, &value->data);
+      return ERROR_SUCCESS;
+    }
+    return rc == SQLITE_DONE ? ERROR_NO_MORE_ITEMS : status(rc);
+  });
 }
 
 LONG Hive::subKeyValues(int64_t key, std::string_view name,
                         std::vector<std::pair<std::string, std::string>>* out) {
-  if (LONG st = keyExists(key)) return st;
-  sqlite3_stmt* s = stmt(
-      "SELECT k.name, v.data FROM keys k JOIN vals v ON v.key = k.id AND v.fold = ?2 "
-      "WHERE k.parent = ?1 ORDER BY k.fold");
-  if (!s) return ERROR_REGISTRY_IO_FAILED;
-  Reset r{s};
-  sqlite3_bind_int64(s, 1, key);
-  bindText(s, 2, codepage::foldAnsi(name));
-  int rc;
-  while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-    std::string data;
-    columnBytes(s, 1, &data);
-    out->emplace_back(
-        codepage::utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(s, 0))),
-        std::move(data));
-  }
-  return rc == SQLITE_DONE ? ERROR_SUCCESS : status(rc);
+  return read([&]() -> LONG {
+    if (LONG st = keyExists(key)) return st;
+    sqlite3_stmt* s = stmt(
+        "SELECT k.name, v.data FROM keys k JOIN vals v ON v.key = k.id AND v.fold = ?2 "
+        "WHERE k.parent = ?1 ORDER BY k.fold");
+    if (!s) return ERROR_REGISTRY_IO_FAILED;
+    Reset r{s};
+    sqlite3_bind_int64(s, 1, key);
+    bindText(s, 2, codepage::foldAnsi(name));
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+      std::string data;
+      columnBytes(s, 1, &data);
+      out->emplace_back(
+          codepage::utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(s, 0))),
+          std::move(data));
+    }
+    return rc == SQLITE_DONE ? ERROR_SUCCESS : status(rc);
+  });
 }
 
-LONG Hive::enumValue(int64_t key, DWORD index, ValueRecord* value) {
-  if (LONG st = keyExists(key)) return st;
-  sqlite3_stmt* s =
-      stmt("SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY seq LIMIT 1 OFFSET ?2");
-  if (!s) return ERROR_REGISTRY_IO_FAILED;
-  Reset r{s};
-  sqlite3_bind_int64(s, 1, key);
-  sqlite3_bind_int64(s, 2, index);
-  int rc = sqlite3_step(s);
-  if (rc == SQLITE_ROW) {
-    value->name = codepage::utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
-    value->type = DWORD(sqlite3_column_int64(s, 1));
-    columnBytes(s, 2, &value->data);
-    return ERROR_SUCCESS;
-  }
-  return rc == SQLITE_DONE ? ERROR_NO_MORE_ITEMS : status(rc);
-}
-
-LONG Hive::removeLeaf(int64_t id) {
+LONG Hive::removeLeaf(int64_t id, bool asSystem) {
+  int64_t flags = 0;
+  if (LONG st = keyFlags(id, &flags)) return st;
+  if ((flags & kKeyUndeletable) || ((flags & kKeySystemOwned) && !asSystem))
+    return ERROR_ACCESS_DENIED;
   sqlite3_stmt* s = stmt("SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1");
   if (!s) return ERROR_REGISTRY_IO_FAILED;
   {
@@ -392,38 +450,72 @@ LONG Hive::deleteKey(int64_t parent, std::string_view name) {
     int64_t id = 0;
     if (LONG st = keyExists(parent)) return st;
     if (LONG st = childId(parent, codepage::foldAnsi(name), &id)) return st;
-    return removeLeaf(id);
+    return removeLeaf(id, false);
   });
 }
 
 LONG Hive::deleteKeyItself(int64_t key) {
   if (key == kRootId) return ERROR_ACCESS_DENIED;
+  return change([&]() -> LONG { return removeLeaf(key, false); });
+}
+
+LONG Hive::markSystemOwned(const std::vector<std::string>& path) {
+  if (path.empty()) return ERROR_ACCESS_DENIED;  // a hive's root belongs to no one
+  int64_t id;
+  if (LONG st = createPath(kRootId, path, &id, nullptr)) return st;
   return change([&]() -> LONG {
-    if (LONG st = keyExists(key)) return st;
-    return removeLeaf(key);
+    if (LONG st = keyExists(id)) return st;
+    return status(markSubtreeSystemOwned(db_, id));
+  });
+}
+
+LONG Hive::deleteSystemTree(const std::vector<std::string>& path) {
+  return change([&]() -> LONG {
+    int64_t id;
+    if (path.empty()) return ERROR_ACCESS_DENIED;
+    if (LONG st = openPath(kRootId, path, &id)) return st;
+    // Children before their parent, so that every key is a leaf when it goes.
+    sqlite3_stmt* s = stmt(
+        "WITH RECURSIVE below(id, depth) AS (SELECT ?1, 0 UNION ALL "
+        "  SELECT k.id, b.depth + 1 FROM keys k JOIN below b ON k.parent = b.id) "
+        "SELECT id FROM below ORDER BY depth DESC");
+    if (!s) return ERROR_REGISTRY_IO_FAILED;
+    std::vector<int64_t> order;
+    {
+      Reset r{s};
+      sqlite3_bind_int64(s, 1, id);
+      int rc;
+      while ((rc = sqlite3_step(s)) == SQLITE_ROW) order.push_back(sqlite3_column_int64(s, 0));
+      if (rc != SQLITE_DONE) return status(rc);
+    }
+    for (int64_t key : order)
+      if (LONG st = removeLeaf(key, true)) return st;
+    return ERROR_SUCCESS;
   });
 }
 
 LONG Hive::queryInfo(int64_t key, KeyInfo* info) {
-  if (LONG st = keyExists(key)) return st;
-  sqlite3_stmt* s = stmt(
-      "SELECT (SELECT count(*) FROM keys WHERE parent = ?1),"
-      "       (SELECT max(length(CAST(name AS BLOB))) FROM keys WHERE parent = ?1),"
-      "       (SELECT count(*) FROM vals WHERE key = ?1),"
-      "       (SELECT max(length(CAST(name AS BLOB))) FROM vals WHERE key = ?1),"
-      "       (SELECT max(length(data)) FROM vals WHERE key = ?1)");
-  if (!s) return ERROR_REGISTRY_IO_FAILED;
-  Reset r{s};
-  sqlite3_bind_int64(s, 1, key);
-  int rc = sqlite3_step(s);
-  if (rc != SQLITE_ROW) return status(rc);
-  // Name lengths are counted in UTF-8 bytes here, an upper bound of the ANSI length.
-  info->subKeys = DWORD(sqlite3_column_int64(s, 0));
-  info->maxSubKeyLen = DWORD(sqlite3_column_int64(s, 1));
-  info->values = DWORD(sqlite3_column_int64(s, 2));
-  info->maxValueNameLen = DWORD(sqlite3_column_int64(s, 3));
-  info->maxValueLen = DWORD(sqlite3_column_int64(s, 4));
-  return ERROR_SUCCESS;
+  return read([&]() -> LONG {
+    if (LONG st = keyExists(key)) return st;
+    sqlite3_stmt* s = stmt(
+        "SELECT (SELECT count(*) FROM keys WHERE parent = ?1),"
+        "       (SELECT max(length(CAST(name AS BLOB))) FROM keys WHERE parent = ?1),"
+        "       (SELECT count(*) FROM vals WHERE key = ?1),"
+        "       (SELECT max(length(CAST(name AS BLOB))) FROM vals WHERE key = ?1),"
+        "       (SELECT max(length(data)) FROM vals WHERE key = ?1)");
+    if (!s) return ERROR_REGISTRY_IO_FAILED;
+    Reset r{s};
+    sqlite3_bind_int64(s, 1, key);
+    int rc = sqlite3_step(s);
+    if (rc != SQLITE_ROW) return status(rc);
+    // Name lengths are counted in UTF-8 bytes here, an upper bound of the ANSI length.
+    info->subKeys = DWORD(sqlite3_column_int64(s, 0));
+    info->maxSubKeyLen = DWORD(sqlite3_column_int64(s, 1));
+    info->values = DWORD(sqlite3_column_int64(s, 2));
+    info->maxValueNameLen = DWORD(sqlite3_column_int64(s, 3));
+    info->maxValueLen = DWORD(sqlite3_column_int64(s, 4));
+    return ERROR_SUCCESS;
+  });
 }
 
 }  // namespace pw::registry

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "advapi32/hive_layout.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -16,8 +18,6 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 namespace pw::registry {
-
-enum class HiveId { Machine, User };
 
 struct ValueRecord {
   std::string name;  // ANSI
@@ -60,23 +60,44 @@ class Hive {
   LONG deleteKeyItself(int64_t key);
   LONG queryInfo(int64_t key, KeyInfo* info);
 
+  // The machine's own administration: marks the key at `path` (created when missing)
+  // and everything below it as owned by the system, or deletes such a key with
+  // everything below it. Hive roots stay.
+  LONG markSystemOwned(const std::vector<std::string>& path);
+  LONG deleteSystemTree(const std::vector<std::string>& path);
+
  private:
-  Hive(sqlite3* db, bool writable) : db_(db), writable_(writable) {}
-  static Hive* open(const std::string& path);
+  Hive(sqlite3* db, bool writable, std::string path, bool newLog)
+      : db_(db), writable_(writable), newLog_(newLog), path_(std::move(path)) {}
+  static Hive* open(const std::string& path, HiveId id);
+  static int onCommit(void* hive, sqlite3* db, const char* name, int frames);
+  void flushLog();
   sqlite3_stmt* stmt(const char* sql);
+  int run(const char* sql);  // a statement without results, prepared once
   LONG begin();
   // Runs `body` in one write transaction: committed when it answers success, rolled
   // back otherwise.
   template <class Body>
   LONG change(Body body);
+  // Runs `body` as one read transaction: one look at the hive, with one lock taken
+  // and released, instead of one per statement.
+  template <class Body>
+  LONG read(Body body);
   LONG commit();
   void rollback();
-  LONG childId(int64_t parent, std::string_view fold, int64_t* out);
-  LONG removeLeaf(int64_t id);  // inside a transaction
+  LONG keyFlags(int64_t key, int64_t* flags);
+  LONG childId(int64_t parent, std::string_view fold, int64_t* out, int64_t* flags = nullptr);
+  // Deletes a key without subkeys, inside a transaction; `asSystem` lets keys owned by
+  // the system go.
+  LONG removeLeaf(int64_t id, bool asSystem);
   LONG status(int rc) const;
 
   sqlite3* db_;
   bool writable_;
+  bool newLog_;  // the write-ahead log did not exist before this process
+  std::string path_;
+  bool wrote_ = false;  // a change was committed through this connection
+  int logFrames_ = 0;   // frames in the write-ahead log after the last commit
   std::map<const char*, sqlite3_stmt*> stmts_;
 };
 

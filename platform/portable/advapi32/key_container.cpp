@@ -1,5 +1,7 @@
 #include "advapi32/key_container.h"
 
+#include <pwplatform.h>
+
 #include "machine/machine.h"
 
 #include <openssl/bio.h>
@@ -75,7 +77,9 @@ LONG createContainer(std::string_view name, DWORD flags) {
 }
 
 LONG deleteContainer(std::string_view name, DWORD flags) {
-  return RegDeleteKeyA(keySetRoot(flags), containerPath(name).c_str());
+  // Containers belong to the machine's own settings, which the registry functions
+  // cannot delete.
+  return PwDeleteSystemKeyA(keySetRoot(flags), containerPath(name).c_str());
 }
 
 std::vector<std::string> containerNames(DWORD flags) {

@@ -1,10 +1,10 @@
 #include "machine/machine.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdlib>
 
 namespace pw::machine {
 namespace {
@@ -63,13 +63,25 @@ const std::string& userName() {
 }
 
 std::string machineHivePath() { return root() + "/registry/machine.db"; }
-std::string userHivePath() { return root() + "/registry/user-" + userName() + ".db"; }
+std::string userHivePath() {
+  // Named by the account's number, as Windows names a profile's hive by its SID: the
+  // number needs no look-up in the user database, which every run would pay for.
+  std::string path = root() + "/registry/user-" + std::to_string(::geteuid()) + ".db";
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) {
+    // Earlier builds named the hive after the account; it moves over once.
+    std::string old = root() + "/registry/user-" + userName() + ".db";
+    if (old != path && ::rename(old.c_str(), path.c_str()) == 0)
+      ::rename((old + "-wal").c_str(), (path + "-wal").c_str());
+  }
+  return path;
+}
 
 void boot() {
   // root() calls boot() once its value is known; compute it independently here so
   // that boot() can also be called directly.
   static const std::string r = computeRoot();
-  struct stat st{};
+  struct stat st {};
   if (::stat((r + "/drive_c").c_str(), &st) == 0 && ::stat((r + "/registry").c_str(), &st) == 0)
     return;
   makeDirs(r);

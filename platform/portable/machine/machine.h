@@ -10,7 +10,8 @@ namespace pw::machine {
 // Created and booted on the first call in a process that needs it.
 const std::string& root();
 
-// Host path of the local machine's hive and of the current (Unix) user's hive.
+// Host path of the local machine's hive and of the current (Unix) user's hive, which
+// is named by the account's number.
 std::string machineHivePath();
 std::string userHivePath();
 

@@ -1,0 +1,20 @@
+// What the emulated workstation offers beyond Win32: the machine's own administration.
+// Only the portable platform has these calls; programs that use them (pwmachine's
+// administration verbs, the platform itself) are portable-only in those places.
+#pragma once
+
+#include <windows.h>
+
+// Keys owned by the system. The registry functions cannot delete such a key or any key
+// below it (ERROR_ACCESS_DENIED, as Windows denies administrators the keys the
+// operating system owns); they can still create keys below it, which then belong to
+// the system too, and read and write its values. The machine's own settings
+// (HKLM\Software\PwPlatform) are owned by the system from its first boot.
+
+// Creates the key `lpSubKey` of `hKey` (HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER) when it
+// is missing and marks it, with every key below it, as owned by the system.
+LSTATUS WINAPI PwMarkSystemKeyA(HKEY hKey, LPCSTR lpSubKey);
+
+// Deletes the key `lpSubKey` of `hKey` with everything below it, whether the system owns
+// it or not. Hive roots (HKLM\SOFTWARE, ...) stay: ERROR_ACCESS_DENIED.
+LSTATUS WINAPI PwDeleteSystemKeyA(HKEY hKey, LPCSTR lpSubKey);
