@@ -5,6 +5,11 @@
 // encryption always adds one to eight bytes of PKCS #5 padding, and Final decryption
 // removes it after checking every padding byte. Decryption works in place, so after a
 // padding failure the buffer holds the raw plaintext.
+//
+// The block comes from RC2's own functions in libcrypto, which OpenSSL 3 keeps (and
+// maintains) beside its providers but marks deprecated: through EVP, RC2 lives only in
+// the legacy provider, a separate module whose loading cost every 'B' run about 10 ms.
+#define OPENSSL_SUPPRESS_DEPRECATED
 #include <windows.h>
 
 #include <wincrypt.h>
@@ -12,32 +17,22 @@
 #include "advapi32/crypt_objects.h"
 #include "machine/faults.h"
 
-#include <openssl/core_names.h>
-#include <openssl/evp.h>
-#include <openssl/params.h>
+#include <openssl/rc2.h>
 
 #include <algorithm>
+#include <new>
 
 namespace pw::crypt {
+
+void Rc2ScheduleFree::operator()(rc2_key_st* k) const { delete k; }
 
 bool setupKey(Key& key) {
   key.chain = key.iv;
   int keyBytes = int(key.keyLen + key.saltLen);
-  size_t effective = key.effectiveBits ? key.effectiveBits : key.keyLen * 8;
-  for (int encrypt = 0; encrypt <= 1; ++encrypt) {
-    CipherCtx& ctx = encrypt ? key.encryptor : key.decryptor;
-    if (!ctx) ctx.reset(EVP_CIPHER_CTX_new());
-    if (!ctx) return false;
-    // Length and effective bits must be in place before the key is set.
-    OSSL_PARAM params[] = {OSSL_PARAM_construct_size_t(OSSL_CIPHER_PARAM_RC2_KEYBITS, &effective),
-                           OSSL_PARAM_construct_end()};
-    if (!EVP_CipherInit_ex2(ctx.get(), rc2Ecb(), nullptr, nullptr, encrypt, nullptr) ||
-        !EVP_CIPHER_CTX_set_key_length(ctx.get(), keyBytes) ||
-        !EVP_CIPHER_CTX_set_params(ctx.get(), params) ||
-        !EVP_CipherInit_ex2(ctx.get(), nullptr, key.material.data(), nullptr, encrypt, nullptr))
-      return false;
-    EVP_CIPHER_CTX_set_padding(ctx.get(), 0);
-  }
+  int effective = int(key.effectiveBits ? key.effectiveBits : key.keyLen * 8);
+  if (!key.schedule) key.schedule.reset(new (std::nothrow) RC2_KEY);
+  if (!key.schedule) return false;
+  RC2_set_key(key.schedule.get(), keyBytes, key.material.data(), effective);
   return true;
 }
 
@@ -49,11 +44,8 @@ using pw::crypt::fail;
 using pw::crypt::kBlockBytes;
 using pw::crypt::Key;
 
-void cipherBlock(EVP_CIPHER_CTX* ctx, BYTE* block) {
-  BYTE out[kBlockBytes];
-  int outLen = 0;
-  EVP_CipherUpdate(ctx, out, &outLen, block, int(kBlockBytes));
-  std::copy(out, out + kBlockBytes, block);
+void cipherBlock(const Key& key, BYTE* block, int direction) {
+  RC2_ecb_encrypt(block, block, key.schedule.get(), direction);
 }
 
 void encryptBlocks(Key& key, BYTE* data, DWORD len) {
@@ -61,7 +53,7 @@ void encryptBlocks(Key& key, BYTE* data, DWORD len) {
     BYTE* block = data + at;
     if (key.mode == CRYPT_MODE_CBC)
       for (DWORD i = 0; i < kBlockBytes; ++i) block[i] ^= key.chain[i];
-    cipherBlock(key.encryptor.get(), block);
+    cipherBlock(key, block, RC2_ENCRYPT);
     if (key.mode == CRYPT_MODE_CBC) std::copy(block, block + kBlockBytes, key.chain.begin());
   }
 }
@@ -71,7 +63,7 @@ void decryptBlocks(Key& key, BYTE* data, DWORD len) {
     BYTE* block = data + at;
     BYTE cipherText[kBlockBytes];
     std::copy(block, block + kBlockBytes, cipherText);
-    cipherBlock(key.decryptor.get(), block);
+    cipherBlock(key, block, RC2_DECRYPT);
     if (key.mode == CRYPT_MODE_CBC) {
       for (DWORD i = 0; i < kBlockBytes; ++i) block[i] ^= key.chain[i];
       std::copy(cipherText, cipherText + kBlockBytes, key.chain.begin());

@@ -43,7 +43,7 @@ BOOL WINAPI CryptDeriveKey(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTHASH hBaseData,
     Hash* hash = objectFor<Hash>(hBaseData);
     if (!objectFor<pw::crypt::Provider>(hProv) || !hash || !phKey)
       return fail(ERROR_INVALID_PARAMETER);
-    if (Algid != CALG_RC2 || !pw::crypt::rc2Ecb()) return fail(NTE_BAD_ALGID);
+    if (Algid != CALG_RC2) return fail(NTE_BAD_ALGID);
 
     DWORD bits = dwFlags >> 16;  // the key length in bits, 0 for the default
     if (!bits) bits = pw::crypt::kRc2DefaultBits;

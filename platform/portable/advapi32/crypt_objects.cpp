@@ -8,14 +8,13 @@
 namespace pw::crypt {
 namespace {
 
-// A library context of our own, so that the legacy provider (RC2) is loaded here and
-// nowhere else in the process.
+// A library context of our own, so that what this provider loads stays apart from the
+// rest of the process.
 OSSL_LIB_CTX* libctx() {
   static OSSL_LIB_CTX* ctx = [] {
     OSSL_LIB_CTX* c = OSSL_LIB_CTX_new();
     if (c) {
       OSSL_PROVIDER_load(c, "default");
-      OSSL_PROVIDER_load(c, "legacy");
     }
     return c;
   }();
@@ -25,7 +24,6 @@ OSSL_LIB_CTX* libctx() {
 }  // namespace
 
 void MdCtxFree::operator()(EVP_MD_CTX* c) const { EVP_MD_CTX_free(c); }
-void CipherCtxFree::operator()(EVP_CIPHER_CTX* c) const { EVP_CIPHER_CTX_free(c); }
 
 BOOL handOut(std::unique_ptr<handles::Object> object, ULONG_PTR* out) {
   ULONG_PTR handle = handles::addObject(std::move(object));
@@ -45,11 +43,6 @@ const EVP_MD* digestFor(ALG_ID alg) {
     default:
       return nullptr;
   }
-}
-
-const EVP_CIPHER* rc2Ecb() {
-  static const EVP_CIPHER* cipher = EVP_CIPHER_fetch(libctx(), "RC2-ECB", nullptr);
-  return cipher;
 }
 
 BOOL copyParam(BYTE* out, DWORD* outLen, const void* value, DWORD size) {

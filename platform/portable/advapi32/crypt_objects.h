@@ -18,9 +18,8 @@
 #include <vector>
 
 typedef struct evp_md_ctx_st EVP_MD_CTX;
-typedef struct evp_cipher_ctx_st EVP_CIPHER_CTX;
 typedef struct evp_md_st EVP_MD;
-typedef struct evp_cipher_st EVP_CIPHER;
+struct rc2_key_st;
 
 namespace pw::crypt {
 
@@ -41,11 +40,11 @@ struct Provider : handles::ObjectOf<handles::Kind::CryptProvider> {
 struct MdCtxFree {
   void operator()(EVP_MD_CTX* c) const;
 };
-struct CipherCtxFree {
-  void operator()(EVP_CIPHER_CTX* c) const;
+struct Rc2ScheduleFree {
+  void operator()(rc2_key_st* k) const;
 };
 using MdCtx = std::unique_ptr<EVP_MD_CTX, MdCtxFree>;
-using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree>;
+using Rc2Schedule = std::unique_ptr<rc2_key_st, Rc2ScheduleFree>;
 
 struct Hash : handles::ObjectOf<handles::Kind::CryptHash> {
   ALG_ID alg = 0;
@@ -66,8 +65,8 @@ struct Key : handles::ObjectOf<handles::Kind::CryptKey> {
   std::array<BYTE, 64> material{};  // key material, then salt
   std::array<BYTE, kBlockBytes> iv{};
   std::array<BYTE, kBlockBytes> chain{};  // the running CBC vector between calls
-  std::string pair;                // an RSA key in its blob layout: PRIVATEKEYBLOB or PUBLICKEYBLOB
-  CipherCtx encryptor, decryptor;  // the raw block cipher in both directions
+  std::string pair;      // an RSA key in its blob layout: PRIVATEKEYBLOB or PUBLICKEYBLOB
+  Rc2Schedule schedule;  // RC2's expanded key, for both directions
 };
 
 // ---- handles ----
@@ -77,9 +76,8 @@ using handles::objectFor;
 // with NTE_NO_MEMORY when the table cannot grow.
 BOOL handOut(std::unique_ptr<handles::Object> object, ULONG_PTR* out);
 
-// ---- OpenSSL, with the legacy provider that RC2 lives in ----
+// ---- OpenSSL ----
 const EVP_MD* digestFor(ALG_ID alg);  // null for a hash the provider does not offer
-const EVP_CIPHER* rc2Ecb();
 
 // Returns the key to its just-derived state: the chain vector back to the IV and the
 // block cipher keyed with the material and salt. False when OpenSSL refuses the key.
