@@ -140,6 +140,7 @@ typedef struct _RSAPUBKEY {
 PW_EXTERN_C BOOL WINAPI CryptAcquireContextA(HCRYPTPROV* phProv, LPCSTR szContainer,
                                              LPCSTR szProvider, DWORD dwProvType, DWORD dwFlags);
 PW_EXTERN_C BOOL WINAPI CryptReleaseContext(HCRYPTPROV hProv, DWORD dwFlags);
+PW_EXTERN_C BOOL WINAPI CryptGenRandom(HCRYPTPROV hProv, DWORD dwLen, BYTE* pbBuffer);
 PW_EXTERN_C BOOL WINAPI CryptGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbData,
                                           DWORD* pdwDataLen, DWORD dwFlags);
 

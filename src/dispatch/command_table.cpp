@@ -1,5 +1,6 @@
 #include "dispatch/command_table.h"
 
+#include "certstore/pw_checker.h"
 #include "handlers/storage_manager.h"
 
 namespace {
@@ -9,7 +10,13 @@ const Command kCommands[] = {
      [](CommandContext& c, LONG* e, const char* a) { return c.manager.storeBlob(e, a, 0); }},
     {'D', 3,
      [](CommandContext& c, LONG* e, const char* a) { return c.manager.deletePending(e, a); }},
+    {'E', 3, [](CommandContext&, LONG* e, const char* a) { return deleteHwidCertificate(e, a); }},
     {'H', 2, [](CommandContext& c, LONG* e, const char* a) { return c.manager.storeHwid1(e, a); }},
+    // The subject is changed in place (':' to ','): the text is WinMain's own copy.
+    {'K', 2,
+     [](CommandContext& c, LONG* e, const char* a) {
+       return PW_checker::checkPrivateKey(e, const_cast<char*>(a), c.key);
+     }},
     {'N', 7,
      [](CommandContext& c, LONG* e, const char* a) { return c.manager.storeBlob(e, a, 1); }},
     {'W', 2, [](CommandContext& c, LONG* e, const char* a) { return c.manager.storeHwid2(e, a); }},

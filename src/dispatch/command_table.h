@@ -4,10 +4,13 @@
 
 #include <windows.h>
 
+#include <wincrypt.h>
+
 class Storage_Manager_No_console;
 
 struct CommandContext {
   Storage_Manager_No_console& manager;
+  HCRYPTKEY* key;  // 'K' leaves the key it obtained here, for WinMain to destroy
 };
 
 struct Command {

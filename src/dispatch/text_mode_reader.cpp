@@ -25,8 +25,10 @@ size_t TextModeReader::read(char* out, size_t size) {
     }
     if (c == '\r') {
       int after = next();
-      if (after == '\n') c = '\n';
-      else pending_ = after;  // a lone carriage return stays
+      if (after == '\n')
+        c = '\n';
+      else
+        pending_ = after;  // a lone carriage return stays
     }
     out[n++] = char(c);
   }

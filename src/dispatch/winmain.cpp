@@ -2,6 +2,7 @@
 #include "dispatch/command_table.h"
 #include "handlers/storage_manager.h"
 #include "trace/trace.h"
+#include "win32/crypt.h"
 #include "win32/result_codes.h"
 
 #include <cstdio>
@@ -32,7 +33,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR lpCmdLine, int) {
   writeTrace("PWEXE MAIN - entering the switch", TRACE_PLAIN);
 
   LONG lReturn = 0;
-  CommandContext context{manager};
+  win32::CryptKey key;  // the key that 'K' obtains, destroyed right after the command
+  CommandContext context{manager, key.out()};
   if (const Command* entry = findCommand(letter); !entry) {
     lReturn = rc::kUnknownCommand;
   } else if (fields != entry->fieldCount) {
@@ -41,6 +43,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR lpCmdLine, int) {
     // The second character, normally the ',' after the letter, is skipped unseen.
     const char* args = command[1] ? command + 2 : command + 1;
     lReturn = entry->run(context, &result, args) ? 0 : result;
+    if (letter == 'K') key.reset();
   }
 
   commandCopy.reset();

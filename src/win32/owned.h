@@ -3,6 +3,7 @@
 // means "none", the call that closes it) in the header of its family:
 //   reg_key.h  registry keys            handle.h  files, processes, threads
 //   crypt.h    CryptoAPI provider, hash and key
+//   cert.h     certificate stores and contexts
 //   oleaut.h   SAFEARRAY, BSTR and VARIANT
 // Usage: `RegKey key; RegOpenKeyExA(root, path, 0, KEY_READ, key.out());`
 #pragma once

@@ -1,6 +1,7 @@
 // pwmachine administers a machine through the Win32 API alone, so that the one
 // source serves the emulated workstation and a real (or Wine's) Windows alike.
 // Each sub-command takes the rest of the command line.
+#include "certutil.h"
 #include "console.h"
 #include "reg.h"
 #include "text.h"
@@ -18,6 +19,8 @@ struct Command {
 const Command kCommands[] = {
     {"reg", "the registry: query, add, delete, export, import, as reg.exe does them",
      pwm::reg::runReg},
+    {"certutil", "certificate stores and key containers, as certutil.exe does them",
+     pwm::certutil::runCertutil},
 };
 
 int usage() {

@@ -9,6 +9,8 @@
 #include "machine/faults.h"
 #include "machine/machine.h"
 
+#include <openssl/rand.h>
+
 #include <strings.h>
 #include <cstring>
 
@@ -89,6 +91,12 @@ BOOL WINAPI CryptReleaseContext(HCRYPTPROV hProv, DWORD dwFlags) {
     if (dwFlags) return fail(NTE_BAD_FLAGS);  // released all the same
     return TRUE;
   });
+}
+
+BOOL WINAPI CryptGenRandom(HCRYPTPROV hProv, DWORD dwLen, BYTE* pbBuffer) {
+  if (!objectFor<Provider>(hProv) || (dwLen && !pbBuffer)) return fail(ERROR_INVALID_PARAMETER);
+  if (dwLen && RAND_bytes(pbBuffer, int(dwLen)) != 1) return fail(NTE_FAIL);
+  return TRUE;
 }
 
 BOOL WINAPI CryptGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbData, DWORD* pdwDataLen,
