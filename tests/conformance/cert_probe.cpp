@@ -303,6 +303,30 @@ int main(int argc, char** argv) {
         "subject: [%s] serial: %s version: %lu\n", text,
         hex(cert->pCertInfo->SerialNumber.pbData, cert->pCertInfo->SerialNumber.cbData).c_str(),
         (unsigned long)cert->pCertInfo->dwVersion);
+    const CERT_INFO* info = cert->pCertInfo;
+    std::printf(
+        "signature: %s params=%s\n", info->SignatureAlgorithm.pszObjId,
+        hex(info->SignatureAlgorithm.Parameters.pbData, info->SignatureAlgorithm.Parameters.cbData)
+            .c_str());
+    std::printf("validity: %08lx%08lx %08lx%08lx\n", (unsigned long)info->NotBefore.dwHighDateTime,
+                (unsigned long)info->NotBefore.dwLowDateTime,
+                (unsigned long)info->NotAfter.dwHighDateTime,
+                (unsigned long)info->NotAfter.dwLowDateTime);
+    std::printf("key: %s params=%s bits=%s unused=%lu\n",
+                info->SubjectPublicKeyInfo.Algorithm.pszObjId,
+                hex(info->SubjectPublicKeyInfo.Algorithm.Parameters.pbData,
+                    info->SubjectPublicKeyInfo.Algorithm.Parameters.cbData)
+                    .c_str(),
+                hex(info->SubjectPublicKeyInfo.PublicKey.pbData,
+                    info->SubjectPublicKeyInfo.PublicKey.cbData)
+                    .c_str(),
+                (unsigned long)info->SubjectPublicKeyInfo.PublicKey.cUnusedBits);
+    for (DWORD i = 0; i < info->cExtension; ++i)
+      std::printf(
+          "extension: %s critical=%d %s\n", info->rgExtension[i].pszObjId,
+          info->rgExtension[i].fCritical ? 1 : 0,
+          hex(info->rgExtension[i].Value.pbData, info->rgExtension[i].Value.cbData).c_str());
+    std::printf("issuer: %s\n", hex(info->Issuer.pbData, info->Issuer.cbData).c_str());
     propertyCases(cert);
     line("free context", CertFreeCertificateContext(cert));
   }

@@ -68,6 +68,10 @@ class Target:
         """Host path of a file or folder on drive c of the machine."""
         raise NotImplementedError
 
+    def certutil(self, *args):
+        """pwmachine certutil on the target; file arguments are host paths."""
+        raise NotImplementedError
+
     def value(self, key, name):
         """(type, bytes) of a value as RegQueryValueExA returns it, or None."""
         out = self._regbytes(key, name)
@@ -181,6 +185,10 @@ class PortableTarget(Target):
         return subprocess.run([os.path.join(self.bin, "pwmachine"), "reg"] + list(args),
                               env=self.env, capture_output=True, text=True, timeout=60)
 
+    def certutil(self, *args):
+        return subprocess.run([os.path.join(self.bin, "pwmachine"), "certutil"] + list(args),
+                              env=self.env, capture_output=True, text=True, timeout=120)
+
     def _regbytes(self, key, name):
         return subprocess.run([os.path.join(self.bin, "regbytes"), key, name], env=self.env,
                               capture_output=True, text=True, timeout=60).stdout
@@ -264,6 +272,13 @@ class WineTarget(Target):
         # Windows' RegSetValueExA counts a string's terminator that the caller left
         # out when the byte after the data is zero, as it is after a C string.
         return data + b"\0" if data and data[-1:] != b"\0" else data
+
+    def certutil(self, *args):
+        args = [windows_path(a) if os.path.isabs(a) else a for a in args]
+        proc = self.wine(os.path.join(self.bin, "pwmachine.exe"), "certutil", *args)
+        return subprocess.CompletedProcess(
+            proc.args, proc.returncode, proc.stdout.decode("cp1252").replace("\r\n", "\n"),
+            proc.stderr.decode("cp1252").replace("\r\n", "\n"))
 
     def _regbytes(self, key, name):
         return self.wine(os.path.join(self.bin, "regbytes.exe"), key, name).stdout.decode()

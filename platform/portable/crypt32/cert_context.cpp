@@ -1,10 +1,10 @@
-// Certificate contexts: decoding a DER certificate into CERT_INFO over OpenSSL, the
+// Certificate contexts: a DER certificate as CERT_INFO, the
 // reference counting of contexts and stores, and the context properties.
 #include "crypt32/cert_objects.h"
 
+#include "crypt32/cert_der.h"
+
 #include <openssl/evp.h>
-#include <openssl/objects.h>
-#include <openssl/x509.h>
 
 #include <cstring>
 #include <ctime>
@@ -21,117 +21,47 @@ std::unordered_set<Store*>& liveStores() {
   return *set;
 }
 
-std::string oidText(const ASN1_OBJECT* obj) {
-  char buf[128];
-  int n = OBJ_obj2txt(buf, sizeof buf, obj, 1);
-  return n > 0 && size_t(n) < sizeof buf ? std::string(buf, size_t(n)) : std::string();
-}
-
-// The DER of an algorithm's parameters; empty when it has none.
-std::string paramsOf(const X509_ALGOR* alg) {
-  const ASN1_OBJECT* obj;
-  int type;
-  const void* value;
-  X509_ALGOR_get0(&obj, &type, &value, alg);
-  if (type == V_ASN1_UNDEF) return {};
-  ASN1_TYPE* t = ASN1_TYPE_new();
-  std::string der;
-  if (t && ASN1_TYPE_set1(t, type, value)) {
-    unsigned char* out = nullptr;
-    int n = i2d_ASN1_TYPE(t, &out);
-    if (n > 0) der.assign(reinterpret_cast<char*>(out), size_t(n));
-    OPENSSL_free(out);
-  }
-  ASN1_TYPE_free(t);
-  return der;
-}
-
-// Windows keeps the serial number's DER content bytes, least significant first.
-std::string serialOf(const ASN1_INTEGER* serial) {
-  unsigned char* der = nullptr;
-  int n = i2d_ASN1_INTEGER(serial, &der);
-  std::string content;
-  if (n > 2) {
-    // 02 <length> <content>; the length may take several bytes.
-    size_t at = 1, len = der[at++];
-    if (len & 0x80) {
-      size_t bytes = len & 0x7f;
-      len = 0;
-      while (bytes-- && at < size_t(n)) len = (len << 8) | der[at++];
-    }
-    if (at + len == size_t(n)) content.assign(reinterpret_cast<char*>(der) + at, len);
-  }
-  OPENSSL_free(der);
-  return std::string(content.rbegin(), content.rend());
-}
-
-bool toFiletime(const ASN1_TIME* time, FILETIME* out) {
-  struct tm tm {};
-  if (!ASN1_TIME_to_tm(time, &tm)) return false;
-  int64_t seconds = int64_t(timegm(&tm)) + 11644473600LL;  // from 1601
-  uint64_t ticks = uint64_t(seconds) * 10000000ULL;
-  out->dwLowDateTime = DWORD(ticks);
-  out->dwHighDateTime = DWORD(ticks >> 32);
-  return true;
-}
-
 void setBlob(CRYPT_INTEGER_BLOB& blob, std::string& data) {
   blob.cbData = DWORD(data.size());
   blob.pbData = data.empty() ? nullptr : reinterpret_cast<BYTE*>(data.data());
 }
 
-bool fill(Context& c, X509* x) {
+bool fill(Context& c, std::string_view der) {
+  CertFields f;
+  if (!parseCertificate(der, &f)) return false;
   CERT_INFO& info = c.info;
-  info.dwVersion = DWORD(X509_get_version(x));
-  c.serial = serialOf(X509_get0_serialNumber(x));
+  info.dwVersion = f.version;
+  c.serial.assign(f.serial.rbegin(), f.serial.rend());  // least significant byte first
   setBlob(info.SerialNumber, c.serial);
-
-  const X509_ALGOR* sig = X509_get0_tbs_sigalg(x);
-  const ASN1_OBJECT* obj;
-  X509_ALGOR_get0(&obj, nullptr, nullptr, sig);
-  c.sigOid = oidText(obj);
-  c.sigParams = paramsOf(sig);
+  c.sigOid = oidOf(f.sigOid);
+  c.sigParams = f.sigParams;
   info.SignatureAlgorithm.pszObjId = c.sigOid.data();
   setBlob(info.SignatureAlgorithm.Parameters, c.sigParams);
-
-  const unsigned char* der;
-  size_t len;
-  if (!X509_NAME_get0_der(X509_get_issuer_name(x), &der, &len)) return false;
-  c.issuer.assign(reinterpret_cast<const char*>(der), len);
-  if (!X509_NAME_get0_der(X509_get_subject_name(x), &der, &len)) return false;
-  c.subject.assign(reinterpret_cast<const char*>(der), len);
+  c.issuer = f.issuer;
+  c.subject = f.subject;
   setBlob(info.Issuer, c.issuer);
   setBlob(info.Subject, c.subject);
-  if (!toFiletime(X509_get0_notBefore(x), &info.NotBefore) ||
-      !toFiletime(X509_get0_notAfter(x), &info.NotAfter))
-    return false;
-
-  X509_PUBKEY* pub = X509_get_X509_PUBKEY(x);
-  const unsigned char* keyBits;
-  int keyLen;
-  X509_ALGOR* keyAlg;
-  ASN1_OBJECT* keyObj;
-  if (!pub || !X509_PUBKEY_get0_param(&keyObj, &keyBits, &keyLen, &keyAlg, pub)) return false;
-  c.keyOid = oidText(keyObj);
-  c.keyParams = paramsOf(keyAlg);
-  c.publicKey.assign(reinterpret_cast<const char*>(keyBits), size_t(keyLen));
+  info.NotBefore = f.notBefore;
+  info.NotAfter = f.notAfter;
+  c.keyOid = oidOf(f.keyOid);
+  c.keyParams = f.keyParams;
+  c.publicKey = f.publicKey;
   info.SubjectPublicKeyInfo.Algorithm.pszObjId = c.keyOid.data();
   setBlob(info.SubjectPublicKeyInfo.Algorithm.Parameters, c.keyParams);
   info.SubjectPublicKeyInfo.PublicKey.cbData = DWORD(c.publicKey.size());
   info.SubjectPublicKeyInfo.PublicKey.pbData = reinterpret_cast<BYTE*>(c.publicKey.data());
+  info.SubjectPublicKeyInfo.PublicKey.cUnusedBits = f.unusedBits;
+  if (c.sigOid.empty() || c.keyOid.empty()) return false;
 
-  int count = X509_get_ext_count(x);
-  c.extOids.resize(size_t(count));
-  c.extValues.resize(size_t(count));
-  c.extensions.resize(size_t(count));
-  for (int i = 0; i < count; ++i) {
-    X509_EXTENSION* ext = X509_get_ext(x, i);
-    const ASN1_OCTET_STRING* data = X509_EXTENSION_get_data(ext);
-    c.extOids[i] = oidText(X509_EXTENSION_get_object(ext));
-    c.extValues[i].assign(reinterpret_cast<const char*>(ASN1_STRING_get0_data(data)),
-                          size_t(ASN1_STRING_length(data)));
+  size_t count = f.extensions.size();
+  c.extOids.resize(count);
+  c.extValues.resize(count);
+  c.extensions.resize(count);
+  for (size_t i = 0; i < count; ++i) {
+    c.extOids[i] = oidOf(f.extensions[i].oid);
+    c.extValues[i] = f.extensions[i].value;
     c.extensions[i].pszObjId = c.extOids[i].data();
-    c.extensions[i].fCritical = X509_EXTENSION_get_critical(ext) ? TRUE : FALSE;
+    c.extensions[i].fCritical = f.extensions[i].critical ? TRUE : FALSE;
     setBlob(c.extensions[i].Value, c.extValues[i]);
   }
   info.cExtension = DWORD(count);
@@ -248,16 +178,12 @@ std::unique_ptr<Context> decodeCertificate(const BYTE* der, DWORD size) {
     SetLastError(DWORD(CRYPT_E_ASN1_BADTAG));
     return nullptr;
   }
-  const unsigned char* p = der;
-  X509* x = d2i_X509(nullptr, &p, long(size));
   auto c = std::make_unique<Context>();
-  bool ok = x && p == der + size && fill(*c, x);
-  X509_free(x);
-  if (!ok) {
+  c->encoded.assign(reinterpret_cast<const char*>(der), size);
+  if (!fill(*c, c->encoded)) {
     SetLastError(DWORD(CRYPT_E_ASN1_EOD));
     return nullptr;
   }
-  c->encoded.assign(reinterpret_cast<const char*>(der), size);
   unsigned int len = 0;
   EVP_Digest(der, size, c->sha1.data(), &len, EVP_sha1(), nullptr);
   c->ctx.dwCertEncodingType = X509_ASN_ENCODING;
