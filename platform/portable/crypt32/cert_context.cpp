@@ -1,6 +1,7 @@
 // Certificate contexts: a DER certificate as CERT_INFO, the
 // reference counting of contexts and stores, and the context properties.
 #include "crypt32/cert_objects.h"
+#include "machine/guard.h"
 
 #include "crypt32/cert_der.h"
 
@@ -14,10 +15,6 @@ namespace {
 
 std::unordered_set<Context*>& liveContexts() {
   static auto* set = new std::unordered_set<Context*>;  // process-wide
-  return *set;
-}
-std::unordered_set<Store*>& liveStores() {
-  static auto* set = new std::unordered_set<Store*>;
   return *set;
 }
 
@@ -163,14 +160,14 @@ Context* liveContext(PCCERT_CONTEXT handle) {
 }
 
 Store* liveStore(HCERTSTORE handle) {
-  auto* s = static_cast<Store*>(handle);
-  return handle && liveStores().count(s) && s->refs > 0 ? s : nullptr;
+  Store* s = pw::handles::objectFor<Store>(handle);
+  return s && s->refs > 0 ? s : nullptr;
 }
 
 Store* newStore() {
-  auto* store = new Store;
-  liveStores().insert(store);
-  return store;
+  auto store = std::make_unique<Store>();
+  Store* raw = store.get();
+  return pw::handles::addObject(std::move(store)) ? raw : nullptr;
 }
 
 std::unique_ptr<Context> decodeCertificate(const BYTE* der, DWORD size) {
@@ -209,8 +206,7 @@ namespace {
 // A store closed by every caller goes once its last context has gone.
 void maybeFreeStore(Store& store) {
   if (store.refs <= 0 && store.all.empty()) {
-    liveStores().erase(&store);
-    delete &store;
+    pw::handles::destroyObject(&store);
   }
 }
 void maybeFree(Context& c) {
@@ -259,8 +255,7 @@ void destroyStore(Store& store) {
   }
   store.all.clear();
   store.members.clear();
-  liveStores().erase(&store);
-  delete &store;
+  pw::handles::destroyObject(&store);
 }
 
 std::string storedKeyProvInfo(const CRYPT_KEY_PROV_INFO& info) {
@@ -323,83 +318,97 @@ using pw::cert::liveContext;
 
 PCCERT_CONTEXT WINAPI CertCreateCertificateContext(DWORD dwCertEncodingType,
                                                    const BYTE* pbCertEncoded, DWORD cbCertEncoded) {
-  if ((dwCertEncodingType & 0xFFFF) != X509_ASN_ENCODING) {
-    SetLastError(DWORD(E_INVALIDARG));
-    return nullptr;
-  }
-  auto c = pw::cert::decodeCertificate(pbCertEncoded, cbCertEncoded);
-  if (!c) return nullptr;
-  // A context of its own memory store, as crypt32 makes it.
-  pw::cert::Store* store = pw::cert::newStore();
-  store->refs = 0;
-  Context* raw = pw::cert::addMember(*store, std::move(c));
-  raw->member = false;
-  store->members.clear();
-  raw->refs = 1;
-  return &raw->ctx;
+  return pw::guarded(PCCERT_CONTEXT(nullptr), ERROR_NOT_ENOUGH_MEMORY, [&]() -> PCCERT_CONTEXT {
+    if ((dwCertEncodingType & 0xFFFF) != X509_ASN_ENCODING) {
+      SetLastError(DWORD(E_INVALIDARG));
+      return nullptr;
+    }
+    auto c = pw::cert::decodeCertificate(pbCertEncoded, cbCertEncoded);
+    if (!c) return nullptr;
+    // A context of its own memory store, as crypt32 makes it.
+    pw::cert::Store* store = pw::cert::newStore();
+    if (!store) {
+      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+      return PCCERT_CONTEXT(nullptr);
+    }
+    store->refs = 0;
+    Context* raw = pw::cert::addMember(*store, std::move(c));
+    raw->member = false;
+    store->members.clear();
+    raw->refs = 1;
+    return &raw->ctx;
+  });
 }
 
 PCCERT_CONTEXT WINAPI CertDuplicateCertificateContext(PCCERT_CONTEXT pCertContext) {
-  Context* c = liveContext(pCertContext);
-  if (!c) return nullptr;
-  ++c->refs;
-  return pCertContext;
+  return pw::guarded(PCCERT_CONTEXT(nullptr), ERROR_NOT_ENOUGH_MEMORY, [&]() -> PCCERT_CONTEXT {
+    Context* c = liveContext(pCertContext);
+    if (!c) return nullptr;
+    ++c->refs;
+    return pCertContext;
+  });
 }
 
 BOOL WINAPI CertFreeCertificateContext(PCCERT_CONTEXT pCertContext) {
-  if (Context* c = liveContext(pCertContext)) pw::cert::release(*c);
-  return TRUE;
+  return pw::guarded(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
+    if (Context* c = liveContext(pCertContext)) pw::cert::release(*c);
+    return TRUE;
+  });
 }
 
 BOOL WINAPI CertGetCertificateContextProperty(PCCERT_CONTEXT pCertContext, DWORD dwPropId,
                                               void* pvData, DWORD* pcbData) {
-  Context* c = liveContext(pCertContext);
-  if (!c || !pcbData) return fail(DWORD(E_INVALIDARG));
-  auto it = c->props.find(dwPropId);
-  switch (dwPropId) {
-    case CERT_SHA1_HASH_PROP_ID:
-      if (it == c->props.end()) return pw::cert::copyOut(pvData, pcbData, c->sha1.data(), 20);
-      break;
-    case CERT_MD5_HASH_PROP_ID:
-      if (it == c->props.end()) {
-        BYTE md5[16];
-        unsigned int len = 0;
-        EVP_Digest(c->encoded.data(), c->encoded.size(), md5, &len, EVP_md5(), nullptr);
-        return pw::cert::copyOut(pvData, pcbData, md5, sizeof md5);
-      }
-      break;
-    case CERT_KEY_PROV_INFO_PROP_ID:
-      if (it == c->props.end()) return fail(DWORD(CRYPT_E_NOT_FOUND));
-      return pw::cert::expandKeyProvInfo(it->second, pvData, pcbData);
-    default:
-      break;
-  }
-  if (it == c->props.end()) return fail(DWORD(CRYPT_E_NOT_FOUND));
-  return pw::cert::copyOut(pvData, pcbData, it->second.data(), DWORD(it->second.size()));
+  return pw::guarded(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
+    Context* c = liveContext(pCertContext);
+    if (!c || !pcbData) return fail(DWORD(E_INVALIDARG));
+    auto it = c->props.find(dwPropId);
+    switch (dwPropId) {
+      case CERT_SHA1_HASH_PROP_ID:
+        if (it == c->props.end()) return pw::cert::copyOut(pvData, pcbData, c->sha1.data(), 20);
+        break;
+      case CERT_MD5_HASH_PROP_ID:
+        if (it == c->props.end()) {
+          BYTE md5[16];
+          unsigned int len = 0;
+          EVP_Digest(c->encoded.data(), c->encoded.size(), md5, &len, EVP_md5(), nullptr);
+          return pw::cert::copyOut(pvData, pcbData, md5, sizeof md5);
+        }
+        break;
+      case CERT_KEY_PROV_INFO_PROP_ID:
+        if (it == c->props.end()) return fail(DWORD(CRYPT_E_NOT_FOUND));
+        return pw::cert::expandKeyProvInfo(it->second, pvData, pcbData);
+      default:
+        break;
+    }
+    if (it == c->props.end()) return fail(DWORD(CRYPT_E_NOT_FOUND));
+    return pw::cert::copyOut(pvData, pcbData, it->second.data(), DWORD(it->second.size()));
+  });
 }
 
 BOOL WINAPI CertSetCertificateContextProperty(PCCERT_CONTEXT pCertContext, DWORD dwPropId,
                                               DWORD dwFlags, const void* pvData) {
-  Context* c = liveContext(pCertContext);
-  if (!c) return fail(DWORD(E_INVALIDARG));
-  // Handles and key contexts belong to a process; they are not kept as bytes.
-  if (!dwPropId || dwPropId == CERT_KEY_PROV_HANDLE_PROP_ID || dwPropId == 5)
-    return fail(DWORD(E_INVALIDARG));
-  std::map<DWORD, std::string> before = c->props;
-  if (!pvData) {
-    c->props.erase(dwPropId);
-  } else if (dwPropId == CERT_KEY_PROV_INFO_PROP_ID) {
-    c->props[dwPropId] =
-        pw::cert::storedKeyProvInfo(*static_cast<const CRYPT_KEY_PROV_INFO*>(pvData));
-  } else {
-    auto* blob = static_cast<const CRYPT_DATA_BLOB*>(pvData);
-    c->props[dwPropId].assign(reinterpret_cast<const char*>(blob->pbData), blob->cbData);
-  }
-  if (c->member && c->store->root && !c->store->readOnly) {
-    if (LONG st = pw::cert::persist(*c)) {
-      c->props = std::move(before);
-      return fail(DWORD(st));
+  return pw::guarded(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
+    Context* c = liveContext(pCertContext);
+    if (!c) return fail(DWORD(E_INVALIDARG));
+    // Handles and key contexts belong to a process; they are not kept as bytes.
+    if (!dwPropId || dwPropId == CERT_KEY_PROV_HANDLE_PROP_ID || dwPropId == 5)
+      return fail(DWORD(E_INVALIDARG));
+    std::map<DWORD, std::string> before = c->props;
+    if (!pvData) {
+      c->props.erase(dwPropId);
+    } else if (dwPropId == CERT_KEY_PROV_INFO_PROP_ID) {
+      c->props[dwPropId] =
+          pw::cert::storedKeyProvInfo(*static_cast<const CRYPT_KEY_PROV_INFO*>(pvData));
+    } else {
+      auto* blob = static_cast<const CRYPT_DATA_BLOB*>(pvData);
+      c->props[dwPropId].assign(reinterpret_cast<const char*>(blob->pbData), blob->cbData);
     }
-  }
-  return TRUE;
+    if (c->member && c->store->root && !c->store->readOnly) {
+      if (LONG st = pw::cert::persist(*c)) {
+        c->props = std::move(before);
+        return fail(DWORD(st));
+      }
+    }
+    return TRUE;
+  });
 }

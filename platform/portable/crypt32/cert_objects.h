@@ -1,6 +1,8 @@
-// The objects behind certificate stores and certificate contexts. A context is handed
-// out as the address of its CERT_CONTEXT, a store as its own address; both are honoured
-// only while they are in the live set, so stale handles are refused, never followed.
+// The objects behind certificate stores and certificate contexts. A store is an object
+// of the library's one handle table. A context is handed out as the address of its
+// CERT_CONTEXT, which callers read directly, so it cannot be a table object (whose
+// address holds its type tag); contexts have a live set of their own. Both are honoured
+// only while they are live, so stale handles are refused, never followed.
 //
 // Lifetimes follow crypt32: a context lives while a caller holds a reference to it or it
 // is a member of its store; a store lives while it is open or any of its contexts lives.
@@ -10,6 +12,8 @@
 #include <windows.h>
 
 #include <wincrypt.h>
+
+#include "kernel32/handles.h"
 
 #include <array>
 #include <map>
@@ -42,7 +46,7 @@ struct Context {
   size_t slot = 0;      // its place in the store's enumeration order
 };
 
-struct Store {
+struct Store : pw::handles::ObjectOf<pw::handles::Kind::CertStore> {
   int refs = 1;  // open handles
   bool readOnly = false;
   HKEY root = nullptr;               // a system store's hive; null for a memory store
@@ -54,7 +58,7 @@ struct Store {
 // ---- handles ----
 Context* liveContext(PCCERT_CONTEXT handle);
 Store* liveStore(HCERTSTORE handle);  // open stores only
-Store* newStore();
+Store* newStore();  // null when the table cannot take it
 // A new context over a DER certificate, holding no reference and in no store; null
 // (with the last error set) when the bytes are no certificate.
 std::unique_ptr<Context> decodeCertificate(const BYTE* der, DWORD size);

@@ -5,6 +5,7 @@
 // opened, in the registry's order of their thumbprints; additions, deletions and property
 // changes are in the registry when the call returns. A damaged "Blob" is skipped.
 #include "crypt32/cert_objects.h"
+#include "machine/guard.h"
 
 #include "advapi32/hive.h"
 #include "kernel32/codepage.h"
@@ -99,142 +100,161 @@ BOOL addContext(Store& store, std::unique_ptr<Context> fresh, DWORD disposition,
 
 HCERTSTORE WINAPI CertOpenStore(LPCSTR lpszStoreProvider, DWORD dwEncodingType,
                                 HCRYPTPROV_LEGACY hCryptProv, DWORD dwFlags, const void* pvPara) {
-  if (lpszStoreProvider == CERT_STORE_PROV_MEMORY) return pw::cert::newStore();
-  if (lpszStoreProvider != CERT_STORE_PROV_SYSTEM_A &&
-      lpszStoreProvider != CERT_STORE_PROV_SYSTEM_W)
-    return failStore(ERROR_FILE_NOT_FOUND);
-  if (!pvPara) return failStore(DWORD(E_INVALIDARG));
-  std::string name = lpszStoreProvider == CERT_STORE_PROV_SYSTEM_A
-                         ? std::string(static_cast<const char*>(pvPara))
-                         : [&] {
-                             std::string ansi;
-                             for (const WCHAR* w = static_cast<const WCHAR*>(pvPara); *w; ++w) {
-                               int c = pw::codepage::wideToAnsi(*w);
-                               ansi += c < 0 ? '?' : char(c);
-                             }
-                             return ansi;
-                           }();
-  HKEY root;
-  switch (dwFlags & CERT_SYSTEM_STORE_LOCATION_MASK) {
-    case CERT_SYSTEM_STORE_CURRENT_USER:
-      root = HKEY_CURRENT_USER;
-      break;
-    case CERT_SYSTEM_STORE_LOCAL_MACHINE:
-      root = HKEY_LOCAL_MACHINE;
-      break;
-    default:
+  return pw::guarded(HCERTSTORE(nullptr), ERROR_NOT_ENOUGH_MEMORY, [&]() -> HCERTSTORE {
+    if (lpszStoreProvider == CERT_STORE_PROV_MEMORY) {
+      Store* memory = pw::cert::newStore();
+      return memory ? memory : failStore(ERROR_NOT_ENOUGH_MEMORY);
+    }
+    if (lpszStoreProvider != CERT_STORE_PROV_SYSTEM_A &&
+        lpszStoreProvider != CERT_STORE_PROV_SYSTEM_W)
+      return failStore(ERROR_FILE_NOT_FOUND);
+    if (!pvPara) return failStore(DWORD(E_INVALIDARG));
+    std::string name = lpszStoreProvider == CERT_STORE_PROV_SYSTEM_A
+                           ? std::string(static_cast<const char*>(pvPara))
+                           : [&] {
+                               std::string ansi;
+                               for (const WCHAR* w = static_cast<const WCHAR*>(pvPara); *w; ++w) {
+                                 int c = pw::codepage::wideToAnsi(*w);
+                                 ansi += c < 0 ? '?' : char(c);
+                               }
+                               return ansi;
+                             }();
+    HKEY root;
+    switch (dwFlags & CERT_SYSTEM_STORE_LOCATION_MASK) {
+      case CERT_SYSTEM_STORE_CURRENT_USER:
+        root = HKEY_CURRENT_USER;
+        break;
+      case CERT_SYSTEM_STORE_LOCAL_MACHINE:
+        root = HKEY_LOCAL_MACHINE;
+        break;
+      default:
+        return failStore(DWORD(E_INVALIDARG));
+    }
+    if (name.empty() || name.find('\\') != std::string::npos || name.size() > 255)
       return failStore(DWORD(E_INVALIDARG));
-  }
-  if (name.empty() || name.find('\\') != std::string::npos || name.size() > 255)
-    return failStore(DWORD(E_INVALIDARG));
-  if (dwFlags & CERT_STORE_DELETE_FLAG) return failStore(ERROR_CALL_NOT_IMPLEMENTED);
+    if (dwFlags & CERT_STORE_DELETE_FLAG) return failStore(ERROR_CALL_NOT_IMPLEMENTED);
 
-  std::string storeKey = kSystemCertificates + name;
-  HKEY key;
-  if (dwFlags & CERT_STORE_OPEN_EXISTING_FLAG) {
-    if (LONG st = RegOpenKeyExA(root, storeKey.c_str(), 0, KEY_READ, &key))
-      return failStore(DWORD(st));
-    RegCloseKey(key);
-  }
-  bool readOnly = dwFlags & CERT_STORE_READONLY_FLAG;
-  if (!readOnly || (dwFlags & CERT_STORE_CREATE_NEW_FLAG)) {
-    DWORD disposition = 0;
-    if (LONG st = RegCreateKeyExA(root, (storeKey + "\\Certificates").c_str(), 0, nullptr,
-                                  REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key, &disposition))
-      return failStore(DWORD(st));
-    RegCloseKey(key);
-    if ((dwFlags & CERT_STORE_CREATE_NEW_FLAG) && disposition == REG_OPENED_EXISTING_KEY)
-      return failStore(ERROR_FILE_EXISTS);
-  }
+    std::string storeKey = kSystemCertificates + name;
+    HKEY key;
+    if (dwFlags & CERT_STORE_OPEN_EXISTING_FLAG) {
+      if (LONG st = RegOpenKeyExA(root, storeKey.c_str(), 0, KEY_READ, &key))
+        return failStore(DWORD(st));
+      RegCloseKey(key);
+    }
+    bool readOnly = dwFlags & CERT_STORE_READONLY_FLAG;
+    if (!readOnly || (dwFlags & CERT_STORE_CREATE_NEW_FLAG)) {
+      DWORD disposition = 0;
+      if (LONG st =
+              RegCreateKeyExA(root, (storeKey + "\\Certificates").c_str(), 0, nullptr,
+                              REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key, &disposition))
+        return failStore(DWORD(st));
+      RegCloseKey(key);
+      if ((dwFlags & CERT_STORE_CREATE_NEW_FLAG) && disposition == REG_OPENED_EXISTING_KEY)
+        return failStore(ERROR_FILE_EXISTS);
+    }
 
-  Store* store = pw::cert::newStore();
-  store->readOnly = readOnly;
-  store->root = root;
-  store->path = storeKey + "\\Certificates";
-  loadCertificates(*store, name);
-  SetLastError(ERROR_SUCCESS);
-  return store;
+    Store* store = pw::cert::newStore();
+    if (!store) return failStore(ERROR_NOT_ENOUGH_MEMORY);
+    store->readOnly = readOnly;
+    store->root = root;
+    store->path = storeKey + "\\Certificates";
+    loadCertificates(*store, name);
+    SetLastError(ERROR_SUCCESS);
+    return store;
+  });
 }
 
 BOOL WINAPI CertCloseStore(HCERTSTORE hCertStore, DWORD dwFlags) {
-  if (!hCertStore) return TRUE;
-  Store* store = pw::cert::liveStore(hCertStore);
-  if (!store) return fail(DWORD(E_INVALIDARG));
-  if (dwFlags & CERT_CLOSE_STORE_FORCE_FLAG) {
-    pw::cert::destroyStore(*store);
+  return pw::guarded(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
+    if (!hCertStore) return TRUE;
+    Store* store = pw::cert::liveStore(hCertStore);
+    if (!store) return fail(DWORD(E_INVALIDARG));
+    if (dwFlags & CERT_CLOSE_STORE_FORCE_FLAG) {
+      pw::cert::destroyStore(*store);
+      return TRUE;
+    }
+    if (--store->refs > 0) return TRUE;
+    if (pw::cert::dropMembers(*store) && (dwFlags & CERT_CLOSE_STORE_CHECK_FLAG))
+      return fail(DWORD(0x8009200FL));  // CRYPT_E_PENDING_CLOSE: contexts are still held
     return TRUE;
-  }
-  if (--store->refs > 0) return TRUE;
-  if (pw::cert::dropMembers(*store) && (dwFlags & CERT_CLOSE_STORE_CHECK_FLAG))
-    return fail(DWORD(0x8009200FL));  // CRYPT_E_PENDING_CLOSE: contexts are still held
-  return TRUE;
+  });
 }
 
 // Every change is in the registry as soon as it is made, so a commit has nothing left to do.
 BOOL WINAPI CertControlStore(HCERTSTORE hCertStore, DWORD dwFlags, DWORD dwCtrlType,
                              const void* pvCtrlPara) {
-  if (!pw::cert::liveStore(hCertStore)) return fail(DWORD(E_INVALIDARG));
-  if (dwCtrlType == CERT_STORE_CTRL_COMMIT) return TRUE;
-  return fail(ERROR_CALL_NOT_IMPLEMENTED);
+  return pw::guarded(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
+    if (!pw::cert::liveStore(hCertStore)) return fail(DWORD(E_INVALIDARG));
+    if (dwCtrlType == CERT_STORE_CTRL_COMMIT) return TRUE;
+    return fail(ERROR_CALL_NOT_IMPLEMENTED);
+  });
 }
 
 PCCERT_CONTEXT WINAPI CertEnumCertificatesInStore(HCERTSTORE hCertStore,
                                                   PCCERT_CONTEXT pPrevCertContext) {
-  Store* store = pw::cert::liveStore(hCertStore);
-  Context* prev = pPrevCertContext ? pw::cert::liveContext(pPrevCertContext) : nullptr;
-  if (!store || (pPrevCertContext && (!prev || prev->store != store))) {
-    SetLastError(DWORD(E_INVALIDARG));
-    return nullptr;
-  }
-  size_t next = prev ? prev->slot + 1 : 0;
-  if (prev) pw::cert::release(*prev);
-  for (; next < store->members.size(); ++next) {
-    if (Context* c = store->members[next]) {
-      ++c->refs;
-      return &c->ctx;
+  return pw::guarded(PCCERT_CONTEXT(nullptr), ERROR_NOT_ENOUGH_MEMORY, [&]() -> PCCERT_CONTEXT {
+    Store* store = pw::cert::liveStore(hCertStore);
+    Context* prev = pPrevCertContext ? pw::cert::liveContext(pPrevCertContext) : nullptr;
+    if (!store || (pPrevCertContext && (!prev || prev->store != store))) {
+      SetLastError(DWORD(E_INVALIDARG));
+      return nullptr;
     }
-  }
-  SetLastError(DWORD(CRYPT_E_NOT_FOUND));
-  return nullptr;
+    size_t next = prev ? prev->slot + 1 : 0;
+    if (prev) pw::cert::release(*prev);
+    for (; next < store->members.size(); ++next) {
+      if (Context* c = store->members[next]) {
+        ++c->refs;
+        return &c->ctx;
+      }
+    }
+    SetLastError(DWORD(CRYPT_E_NOT_FOUND));
+    return nullptr;
+  });
 }
 
 BOOL WINAPI CertDeleteCertificateFromStore(PCCERT_CONTEXT pCertContext) {
-  Context* c = pw::cert::liveContext(pCertContext);
-  if (!c) return fail(DWORD(E_INVALIDARG));
-  // The context is released whatever the outcome.
-  struct Releaser {
-    Context& c;
-    ~Releaser() { pw::cert::release(c); }
-  } releaser{*c};
-  if (!c->member) return TRUE;
-  if (c->store->readOnly) return fail(DWORD(E_ACCESSDENIED));
-  if (c->store->root)
-    if (LONG st = pw::cert::unpersist(*c)) return fail(DWORD(st));
-  pw::cert::removeMember(*c);
-  return TRUE;
+  return pw::guarded(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
+    Context* c = pw::cert::liveContext(pCertContext);
+    if (!c) return fail(DWORD(E_INVALIDARG));
+    // The context is released whatever the outcome.
+    struct Releaser {
+      Context& c;
+      ~Releaser() { pw::cert::release(c); }
+    } releaser{*c};
+    if (!c->member) return TRUE;
+    if (c->store->readOnly) return fail(DWORD(E_ACCESSDENIED));
+    if (c->store->root)
+      if (LONG st = pw::cert::unpersist(*c)) return fail(DWORD(st));
+    pw::cert::removeMember(*c);
+    return TRUE;
+  });
 }
 
 BOOL WINAPI CertAddEncodedCertificateToStore(HCERTSTORE hCertStore, DWORD dwCertEncodingType,
                                              const BYTE* pbCertEncoded, DWORD cbCertEncoded,
                                              DWORD dwAddDisposition,
                                              PCCERT_CONTEXT* ppCertContext) {
-  Store* store = pw::cert::liveStore(hCertStore);
-  if (!store) return fail(DWORD(E_INVALIDARG));
-  if ((dwCertEncodingType & 0xFFFF) != X509_ASN_ENCODING) return fail(DWORD(E_INVALIDARG));
-  auto fresh = pw::cert::decodeCertificate(pbCertEncoded, cbCertEncoded);
-  if (!fresh) return FALSE;
-  return addContext(*store, std::move(fresh), dwAddDisposition, ppCertContext);
+  return pw::guarded(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
+    Store* store = pw::cert::liveStore(hCertStore);
+    if (!store) return fail(DWORD(E_INVALIDARG));
+    if ((dwCertEncodingType & 0xFFFF) != X509_ASN_ENCODING) return fail(DWORD(E_INVALIDARG));
+    auto fresh = pw::cert::decodeCertificate(pbCertEncoded, cbCertEncoded);
+    if (!fresh) return FALSE;
+    return addContext(*store, std::move(fresh), dwAddDisposition, ppCertContext);
+  });
 }
 
 BOOL WINAPI CertAddCertificateContextToStore(HCERTSTORE hCertStore, PCCERT_CONTEXT pCertContext,
                                              DWORD dwAddDisposition,
                                              PCCERT_CONTEXT* ppStoreContext) {
-  Store* store = pw::cert::liveStore(hCertStore);
-  Context* source = pw::cert::liveContext(pCertContext);
-  if (!store || !source) return fail(DWORD(E_INVALIDARG));
-  auto fresh = pw::cert::decodeCertificate(reinterpret_cast<const BYTE*>(source->encoded.data()),
-                                           DWORD(source->encoded.size()));
-  if (!fresh) return FALSE;
-  fresh->props = source->props;
-  return addContext(*store, std::move(fresh), dwAddDisposition, ppStoreContext);
+  return pw::guarded(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
+    Store* store = pw::cert::liveStore(hCertStore);
+    Context* source = pw::cert::liveContext(pCertContext);
+    if (!store || !source) return fail(DWORD(E_INVALIDARG));
+    auto fresh = pw::cert::decodeCertificate(reinterpret_cast<const BYTE*>(source->encoded.data()),
+                                             DWORD(source->encoded.size()));
+    if (!fresh) return FALSE;
+    fresh->props = source->props;
+    return addContext(*store, std::move(fresh), dwAddDisposition, ppStoreContext);
+  });
 }

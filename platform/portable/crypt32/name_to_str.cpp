@@ -11,6 +11,8 @@
 
 #include <wincrypt.h>
 
+#include "machine/guard.h"
+
 #include "kernel32/codepage.h"
 
 #include <openssl/objects.h>
@@ -183,16 +185,19 @@ std::string_view oidOfKeyName(std::string_view key) {
 
 DWORD WINAPI CertNameToStrA(DWORD dwCertEncodingType, PCERT_NAME_BLOB pName, DWORD dwStrType,
                             LPSTR psz, DWORD csz) {
-  std::string text;
-  if (pName && (pName->pbData || !pName->cbData)) {
-    const unsigned char* p = pName->pbData;
-    X509_NAME* name = p ? d2i_X509_NAME(nullptr, &p, long(pName->cbData)) : nullptr;
-    if (name) text = pw::cert::render(name, dwStrType);
-    X509_NAME_free(name);
-  }
-  if (!psz || !csz) return DWORD(text.size() + 1);
-  DWORD n = std::min<DWORD>(DWORD(text.size()), csz - 1);
-  std::memcpy(psz, text.data(), n);
-  psz[n] = '\0';
-  return n + 1;
+  if (psz && csz) psz[0] = '\0';
+  return pw::guarded(DWORD(1), ERROR_NOT_ENOUGH_MEMORY, [&]() -> DWORD {
+    std::string text;
+    if (pName && (pName->pbData || !pName->cbData)) {
+      const unsigned char* p = pName->pbData;
+      X509_NAME* name = p ? d2i_X509_NAME(nullptr, &p, long(pName->cbData)) : nullptr;
+      if (name) text = pw::cert::render(name, dwStrType);
+      X509_NAME_free(name);
+    }
+    if (!psz || !csz) return DWORD(text.size() + 1);
+    DWORD n = std::min<DWORD>(DWORD(text.size()), csz - 1);
+    std::memcpy(psz, text.data(), n);
+    psz[n] = '\0';
+    return n + 1;
+  });
 }

@@ -10,6 +10,7 @@
 #include "advapi32/key_container.h"
 #include "crypt32/cert_objects.h"
 #include "kernel32/codepage.h"
+#include "machine/guard.h"
 
 #include <openssl/pkcs12.h>
 #include <openssl/rand.h>
@@ -77,56 +78,62 @@ struct Parsed {
 }  // namespace
 
 HCERTSTORE WINAPI PFXImportCertStore(CRYPT_DATA_BLOB* pPFX, LPCWSTR szPassword, DWORD dwFlags) {
-  if (!pPFX || !pPFX->pbData) {
-    SetLastError(DWORD(E_INVALIDARG));
-    return nullptr;
-  }
-  const unsigned char* p = pPFX->pbData;
-  PKCS12* p12 = d2i_PKCS12(nullptr, &p, long(pPFX->cbData));
-  if (!p12) {
-    SetLastError(DWORD(CRYPT_E_BAD_ENCODE));
-    return nullptr;
-  }
-  // A missing or empty password is tried as the empty one and as none, as Windows does.
-  std::string utf8 = szPassword ? pw::codepage::utf16ToUtf8(szPassword) : std::string();
-  const char* password = utf8.c_str();
-  bool verified = !PKCS12_mac_present(p12) || PKCS12_verify_mac(p12, password, -1);
-  if (!verified && utf8.empty()) {
-    password = nullptr;
-    verified = PKCS12_verify_mac(p12, nullptr, 0);
-  }
-  Parsed parsed;
-  bool ok = verified && PKCS12_parse(p12, password, &parsed.key, &parsed.cert, &parsed.others);
-  PKCS12_free(p12);
-  if (!ok) {
-    SetLastError(verified ? DWORD(CRYPT_E_BAD_ENCODE) : DWORD(ERROR_INVALID_PASSWORD));
-    return nullptr;
-  }
-
-  std::string container;
-  if (parsed.key && parsed.cert) {
-    container = importKey(parsed.key, dwFlags);
-    if (container.empty()) return nullptr;
-  }
-  pw::cert::Store* store = pw::cert::newStore();
-  auto add = [&](X509* x, bool withKey) {
-    std::string der = derOf(x);
-    auto context =
-        pw::cert::decodeCertificate(reinterpret_cast<const BYTE*>(der.data()), DWORD(der.size()));
-    if (!context) return;
-    if (withKey) {
-      std::u16string wideName = pw::codepage::ansiToWide(container);
-      std::u16string provider = MS_DEF_PROV_W;
-      CRYPT_KEY_PROV_INFO info{
-          wideName.data(), provider.data(), PROV_RSA_FULL, dwFlags & CRYPT_MACHINE_KEYSET, 0,
-          nullptr,         AT_KEYEXCHANGE};
-      context->props[CERT_KEY_PROV_INFO_PROP_ID] = pw::cert::storedKeyProvInfo(info);
+  return pw::guarded(HCERTSTORE(nullptr), ERROR_NOT_ENOUGH_MEMORY, [&]() -> HCERTSTORE {
+    if (!pPFX || !pPFX->pbData) {
+      SetLastError(DWORD(E_INVALIDARG));
+      return nullptr;
     }
-    pw::cert::addMember(*store, std::move(context));
-  };
-  if (parsed.cert) add(parsed.cert, !container.empty());
-  for (int i = 0; parsed.others && i < sk_X509_num(parsed.others); ++i)
-    add(sk_X509_value(parsed.others, i), false);
-  SetLastError(ERROR_SUCCESS);
-  return store;
+    const unsigned char* p = pPFX->pbData;
+    PKCS12* p12 = d2i_PKCS12(nullptr, &p, long(pPFX->cbData));
+    if (!p12) {
+      SetLastError(DWORD(CRYPT_E_BAD_ENCODE));
+      return nullptr;
+    }
+    // A missing or empty password is tried as the empty one and as none, as Windows does.
+    std::string utf8 = szPassword ? pw::codepage::utf16ToUtf8(szPassword) : std::string();
+    const char* password = utf8.c_str();
+    bool verified = !PKCS12_mac_present(p12) || PKCS12_verify_mac(p12, password, -1);
+    if (!verified && utf8.empty()) {
+      password = nullptr;
+      verified = PKCS12_verify_mac(p12, nullptr, 0);
+    }
+    Parsed parsed;
+    bool ok = verified && PKCS12_parse(p12, password, &parsed.key, &parsed.cert, &parsed.others);
+    PKCS12_free(p12);
+    if (!ok) {
+      SetLastError(verified ? DWORD(CRYPT_E_BAD_ENCODE) : DWORD(ERROR_INVALID_PASSWORD));
+      return nullptr;
+    }
+
+    std::string container;
+    if (parsed.key && parsed.cert) {
+      container = importKey(parsed.key, dwFlags);
+      if (container.empty()) return nullptr;
+    }
+    pw::cert::Store* store = pw::cert::newStore();
+    if (!store) {
+      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+      return HCERTSTORE(nullptr);
+    }
+    auto add = [&](X509* x, bool withKey) {
+      std::string der = derOf(x);
+      auto context =
+          pw::cert::decodeCertificate(reinterpret_cast<const BYTE*>(der.data()), DWORD(der.size()));
+      if (!context) return;
+      if (withKey) {
+        std::u16string wideName = pw::codepage::ansiToWide(container);
+        std::u16string provider = MS_DEF_PROV_W;
+        CRYPT_KEY_PROV_INFO info{
+            wideName.data(), provider.data(), PROV_RSA_FULL, dwFlags & CRYPT_MACHINE_KEYSET, 0,
+            nullptr,         AT_KEYEXCHANGE};
+        context->props[CERT_KEY_PROV_INFO_PROP_ID] = pw::cert::storedKeyProvInfo(info);
+      }
+      pw::cert::addMember(*store, std::move(context));
+    };
+    if (parsed.cert) add(parsed.cert, !container.empty());
+    for (int i = 0; parsed.others && i < sk_X509_num(parsed.others); ++i)
+      add(sk_X509_value(parsed.others, i), false);
+    SetLastError(ERROR_SUCCESS);
+    return store;
+  });
 }

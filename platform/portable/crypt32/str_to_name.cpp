@@ -13,6 +13,7 @@
 
 #include "crypt32/cert_objects.h"
 #include "kernel32/codepage.h"
+#include "machine/guard.h"
 
 #include <openssl/objects.h>
 #include <openssl/x509.h>
@@ -89,93 +90,95 @@ bool addAttribute(X509_NAME* name, const std::string& oid, const std::string& an
 BOOL WINAPI CertStrToNameA(DWORD dwCertEncodingType, LPCSTR pszX500, DWORD dwStrType,
                            void* pvReserved, BYTE* pbEncoded, DWORD* pcbEncoded,
                            LPCSTR* ppszError) {
-  if (ppszError) *ppszError = nullptr;
-  if (!pszX500 || !pcbEncoded) return pw::cert::fail(DWORD(E_INVALIDARG));
-  if ((dwCertEncodingType & 0xFFFF) != X509_ASN_ENCODING)
-    return pw::cert::fail(DWORD(E_INVALIDARG));
-  Parser in{pszX500, pszX500, dwStrType};
-  auto bad = [&](const char* at) {
-    if (ppszError) *ppszError = at;
-    return pw::cert::fail(DWORD(CRYPT_E_INVALID_X500_STRING));
-  };
+  return pw::guarded(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
+    if (ppszError) *ppszError = nullptr;
+    if (!pszX500 || !pcbEncoded) return pw::cert::fail(DWORD(E_INVALIDARG));
+    if ((dwCertEncodingType & 0xFFFF) != X509_ASN_ENCODING)
+      return pw::cert::fail(DWORD(E_INVALIDARG));
+    Parser in{pszX500, pszX500, dwStrType};
+    auto bad = [&](const char* at) {
+      if (ppszError) *ppszError = at;
+      return pw::cert::fail(DWORD(CRYPT_E_INVALID_X500_STRING));
+    };
 
-  struct Attribute {
-    std::string oid, value;
-    bool newRdn;
-  };
-  std::vector<Attribute> attributes;
-  bool newRdn = true;
-  in.skipBlanks();
-  while (*in.p) {
-    const char* keyStart = in.p;
-    while (*in.p && *in.p != '=' && !isBlank(*in.p) && !in.separator(*in.p) && !in.plus(*in.p))
+    struct Attribute {
+      std::string oid, value;
+      bool newRdn;
+    };
+    std::vector<Attribute> attributes;
+    bool newRdn = true;
+    in.skipBlanks();
+    while (*in.p) {
+      const char* keyStart = in.p;
+      while (*in.p && *in.p != '=' && !isBlank(*in.p) && !in.separator(*in.p) && !in.plus(*in.p))
+        ++in.p;
+      std::string_view key(keyStart, size_t(in.p - keyStart));
+      in.skipBlanks();
+      if (*in.p != '=') return bad(keyStart);
+      std::string oid;
+      if (key.size() > 4 && (key.substr(0, 4) == "OID." || key.substr(0, 4) == "oid."))
+        key.remove_prefix(4);
+      if (dottedOid(key))
+        oid = key;
+      else
+        oid = pw::cert::oidOfKeyName(key);
+      if (oid.empty()) return bad(keyStart);
       ++in.p;
-    std::string_view key(keyStart, size_t(in.p - keyStart));
-    in.skipBlanks();
-    if (*in.p != '=') return bad(keyStart);
-    std::string oid;
-    if (key.size() > 4 && (key.substr(0, 4) == "OID." || key.substr(0, 4) == "oid."))
-      key.remove_prefix(4);
-    if (dottedOid(key))
-      oid = key;
-    else
-      oid = pw::cert::oidOfKeyName(key);
-    if (oid.empty()) return bad(keyStart);
-    ++in.p;
-    in.skipBlanks();
+      in.skipBlanks();
 
-    std::string value;
-    const char* valueStart = in.p;
-    if (*in.p == '"') {
-      ++in.p;
-      for (;; ++in.p) {
-        if (!*in.p) return bad(valueStart);
-        if (*in.p == '"') {
-          if (in.p[1] != '"') break;
-          ++in.p;
+      std::string value;
+      const char* valueStart = in.p;
+      if (*in.p == '"') {
+        ++in.p;
+        for (;; ++in.p) {
+          if (!*in.p) return bad(valueStart);
+          if (*in.p == '"') {
+            if (in.p[1] != '"') break;
+            ++in.p;
+          }
+          value += *in.p;
         }
-        value += *in.p;
+        ++in.p;
+        in.skipBlanks();
+        if (*in.p && !in.separator(*in.p) && !in.plus(*in.p)) return bad(valueStart);
+      } else {
+        while (*in.p && !in.separator(*in.p) && !in.plus(*in.p)) value += *in.p++;
+        while (!value.empty() && isBlank(value.back())) value.pop_back();
       }
-      ++in.p;
-      in.skipBlanks();
-      if (*in.p && !in.separator(*in.p) && !in.plus(*in.p)) return bad(valueStart);
-    } else {
-      while (*in.p && !in.separator(*in.p) && !in.plus(*in.p)) value += *in.p++;
-      while (!value.empty() && isBlank(value.back())) value.pop_back();
-    }
-    attributes.push_back({oid, value, newRdn});
-    newRdn = !in.plus(*in.p);
-    if (*in.p) {  // a separator at the very end ends the name
-      ++in.p;
-      in.skipBlanks();
-    }
-  }
-
-  if (dwStrType & CERT_NAME_STR_REVERSE_FLAG) {
-    // Whole relative names change places; their values keep their order.
-    std::vector<std::vector<Attribute>> rdns;
-    for (const Attribute& a : attributes) {
-      if (a.newRdn) rdns.emplace_back();
-      rdns.back().push_back(a);
-    }
-    std::reverse(rdns.begin(), rdns.end());
-    attributes.clear();
-    for (auto& rdn : rdns)
-      for (size_t i = 0; i < rdn.size(); ++i) {
-        rdn[i].newRdn = i == 0;
-        attributes.push_back(rdn[i]);
+      attributes.push_back({oid, value, newRdn});
+      newRdn = !in.plus(*in.p);
+      if (*in.p) {  // a separator at the very end ends the name
+        ++in.p;
+        in.skipBlanks();
       }
-  }
+    }
 
-  X509_NAME* name = X509_NAME_new();
-  bool ok = name != nullptr;
-  for (const Attribute& a : attributes)
-    ok = ok && addAttribute(name, a.oid, a.value, dwStrType, a.newRdn);
-  unsigned char* der = nullptr;
-  int len = ok ? i2d_X509_NAME(name, &der) : -1;
-  X509_NAME_free(name);
-  if (len < 0) return bad(pszX500);
-  BOOL result = pw::cert::copyOut(pbEncoded, pcbEncoded, der, DWORD(len));
-  OPENSSL_free(der);
-  return result;
+    if (dwStrType & CERT_NAME_STR_REVERSE_FLAG) {
+      // Whole relative names change places; their values keep their order.
+      std::vector<std::vector<Attribute>> rdns;
+      for (const Attribute& a : attributes) {
+        if (a.newRdn) rdns.emplace_back();
+        rdns.back().push_back(a);
+      }
+      std::reverse(rdns.begin(), rdns.end());
+      attributes.clear();
+      for (auto& rdn : rdns)
+        for (size_t i = 0; i < rdn.size(); ++i) {
+          rdn[i].newRdn = i == 0;
+          attributes.push_back(rdn[i]);
+        }
+    }
+
+    X509_NAME* name = X509_NAME_new();
+    bool ok = name != nullptr;
+    for (const Attribute& a : attributes)
+      ok = ok && addAttribute(name, a.oid, a.value, dwStrType, a.newRdn);
+    unsigned char* der = nullptr;
+    int len = ok ? i2d_X509_NAME(name, &der) : -1;
+    X509_NAME_free(name);
+    if (len < 0) return bad(pszX500);
+    BOOL result = pw::cert::copyOut(pbEncoded, pcbEncoded, der, DWORD(len));
+    OPENSSL_free(der);
+    return result;
+  });
 }

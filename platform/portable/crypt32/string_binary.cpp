@@ -6,6 +6,7 @@
 #include <wincrypt.h>
 
 #include "crypt32/cert_objects.h"
+#include "machine/guard.h"
 
 #include <cstring>
 #include <string>
@@ -70,42 +71,44 @@ bool betweenHeaders(std::string_view text, std::string_view* body, DWORD* skip) 
 
 BOOL WINAPI CryptStringToBinaryA(LPCSTR pszString, DWORD cchString, DWORD dwFlags, BYTE* pbBinary,
                                  DWORD* pcbBinary, DWORD* pdwSkip, DWORD* pdwFlags) {
-  if (!pszString || !pcbBinary) return pw::cert::fail(ERROR_INVALID_PARAMETER);
-  std::string_view text(pszString, cchString ? cchString : std::strlen(pszString));
-  std::string out;
-  DWORD skip = 0, used = dwFlags;
-  std::string_view body;
-  bool ok = false;
-  switch (dwFlags) {
-    case CRYPT_STRING_BASE64HEADER:
-      ok = betweenHeaders(text, &body, &skip) && decode(body, &out);
-      break;
-    case CRYPT_STRING_BASE64:
-      ok = decode(text, &out);
-      break;
-    case CRYPT_STRING_BINARY:
-      out = text;
-      ok = true;
-      break;
-    case CRYPT_STRING_BASE64_ANY:
-    case CRYPT_STRING_ANY:
-      if (betweenHeaders(text, &body, &skip) && decode(body, &out)) {
-        ok = true;
-        used = CRYPT_STRING_BASE64HEADER;
-      } else if (out.clear(), skip = 0, decode(text, &out)) {
-        ok = true;
-        used = CRYPT_STRING_BASE64;
-      } else if (dwFlags == CRYPT_STRING_ANY) {
+  return pw::guarded(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
+    if (!pszString || !pcbBinary) return pw::cert::fail(ERROR_INVALID_PARAMETER);
+    std::string_view text(pszString, cchString ? cchString : std::strlen(pszString));
+    std::string out;
+    DWORD skip = 0, used = dwFlags;
+    std::string_view body;
+    bool ok = false;
+    switch (dwFlags) {
+      case CRYPT_STRING_BASE64HEADER:
+        ok = betweenHeaders(text, &body, &skip) && decode(body, &out);
+        break;
+      case CRYPT_STRING_BASE64:
+        ok = decode(text, &out);
+        break;
+      case CRYPT_STRING_BINARY:
         out = text;
         ok = true;
-        used = CRYPT_STRING_BINARY;
-      }
-      break;
-    default:
-      return pw::cert::fail(ERROR_INVALID_PARAMETER);
-  }
-  if (!ok) return pw::cert::fail(ERROR_INVALID_DATA);
-  if (pdwSkip) *pdwSkip = skip;
-  if (pdwFlags) *pdwFlags = used;
-  return pw::cert::copyOut(pbBinary, pcbBinary, out.data(), DWORD(out.size()));
+        break;
+      case CRYPT_STRING_BASE64_ANY:
+      case CRYPT_STRING_ANY:
+        if (betweenHeaders(text, &body, &skip) && decode(body, &out)) {
+          ok = true;
+          used = CRYPT_STRING_BASE64HEADER;
+        } else if (out.clear(), skip = 0, decode(text, &out)) {
+          ok = true;
+          used = CRYPT_STRING_BASE64;
+        } else if (dwFlags == CRYPT_STRING_ANY) {
+          out = text;
+          ok = true;
+          used = CRYPT_STRING_BINARY;
+        }
+        break;
+      default:
+        return pw::cert::fail(ERROR_INVALID_PARAMETER);
+    }
+    if (!ok) return pw::cert::fail(ERROR_INVALID_DATA);
+    if (pdwSkip) *pdwSkip = skip;
+    if (pdwFlags) *pdwFlags = used;
+    return pw::cert::copyOut(pbBinary, pcbBinary, out.data(), DWORD(out.size()));
+  });
 }

@@ -21,6 +21,7 @@ enum class Kind : uint8_t {
   CryptProvider,  // advapi32: CryptAcquireContextA
   CryptHash,      // advapi32: CryptCreateHash
   CryptKey,       // advapi32: CryptDeriveKey, CryptGetUserKey, CryptGenKey, ...
+  CertStore,      // crypt32: CertOpenStore, PFXImportCertStore
 };
 
 // The kinds that CloseHandle closes.
