@@ -4,10 +4,15 @@
 #include <windows.h>
 #include <wtypes.h>
 
-// Interfaces a VARIANT can point to; their definitions come with the COM headers.
+#ifdef __cplusplus
+#include <unknwn.h>
+#endif
+
+// Interfaces a VARIANT can point to; IUnknown and IDispatch are defined below for C++.
 struct IUnknown;
 struct IDispatch;
 struct IRecordInfo;
+struct ITypeInfo;
 
 typedef struct tagSAFEARRAYBOUND {
   ULONG cElements;
@@ -102,3 +107,41 @@ struct tagVARIANT {
     DECIMAL decVal;
   };
 };
+
+// ---- late binding: IDispatch ----
+typedef LONG DISPID;
+typedef DWORD LCID;
+
+typedef struct tagDISPPARAMS {
+  VARIANTARG* rgvarg;
+  DISPID* rgdispidNamedArgs;
+  UINT cArgs;
+  UINT cNamedArgs;
+} DISPPARAMS;
+
+typedef struct tagEXCEPINFO {
+  WORD wCode;
+  WORD wReserved;
+  BSTR bstrSource;
+  BSTR bstrDescription;
+  BSTR bstrHelpFile;
+  DWORD dwHelpContext;
+  PVOID pvReserved;
+  HRESULT(STDMETHODCALLTYPE* pfnDeferredFillIn)(struct tagEXCEPINFO*);
+  SCODE scode;
+} EXCEPINFO;
+
+#ifdef __cplusplus
+struct IDispatch : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames,
+                                                  LCID lcid, DISPID* rgDispId) = 0;
+  virtual HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
+                                           DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                                           EXCEPINFO* pExcepInfo, UINT* puArgErr) = 0;
+};
+typedef IDispatch* LPDISPATCH;
+
+PW_EXTERN_C const IID IID_IDispatch;
+#endif

@@ -17,6 +17,8 @@
 #define APIENTRY
 #define CALLBACK
 #define STDMETHODCALLTYPE
+#define STDAPICALLTYPE
+#define STDAPI PW_EXTERN_C HRESULT STDAPICALLTYPE
 
 // ---- base types (LLP64 widths, as on 64-bit Windows) ----
 typedef int BOOL;
@@ -121,6 +123,8 @@ typedef struct _FILETIME {
 #define ERROR_DISK_FULL 112L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_INVALID_NAME 123L
+#define ERROR_MOD_NOT_FOUND 126L
+#define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_DIR_NOT_EMPTY 145L
 #define ERROR_BAD_PATHNAME 161L
 #define ERROR_ALREADY_EXISTS 183L
@@ -138,6 +142,8 @@ typedef struct _FILETIME {
 #define ERROR_CANTWRITE 1013L
 #define ERROR_REGISTRY_IO_FAILED 1016L
 #define ERROR_CHILD_MUST_BE_VOLATILE 1021L
+#define ERROR_ALREADY_INITIALIZED 1247L
+#define ERROR_SXS_KEY_NOT_FOUND 14007L
 
 // ---- kernel32: last error ----
 PW_EXTERN_C DWORD WINAPI GetLastError(void);
@@ -219,6 +225,11 @@ PW_EXTERN_C HANDLE WINAPI GetStdHandle(DWORD nStdHandle);
 PW_EXTERN_C DWORD WINAPI GetCurrentProcessId(void);
 PW_EXTERN_C void WINAPI Sleep(DWORD dwMilliseconds);
 
+// ---- kernel32: libraries ----
+typedef LONG_PTR(WINAPI* FARPROC)(void);
+PW_EXTERN_C HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
+PW_EXTERN_C FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
+PW_EXTERN_C BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 // ---- kernel32: code pages ----
 #define CP_ACP 0
 #define CP_OEMCP 1

@@ -6,20 +6,18 @@
 namespace {
 
 const Command kCommands[] = {
-    {'B', 7,
-     [](CommandContext& c, LONG* e, const char* a) { return c.manager.storeBlob(e, a, 0); }},
-    {'D', 3,
-     [](CommandContext& c, LONG* e, const char* a) { return c.manager.deletePending(e, a); }},
-    {'E', 3, [](CommandContext&, LONG* e, const char* a) { return deleteHwidCertificate(e, a); }},
-    {'H', 2, [](CommandContext& c, LONG* e, const char* a) { return c.manager.storeHwid1(e, a); }},
+    {'A', 2, [](CommandContext& c, LONG* e, char* a) { return c.manager.storeAuthority(e, a); }},
+    {'B', 7, [](CommandContext& c, LONG* e, char* a) { return c.manager.storeBlob(e, a, 0); }},
+    {'C', 2, [](CommandContext& c, LONG* e, char* a) { return c.manager.storeCertificate(e, a); }},
+    {'D', 3, [](CommandContext& c, LONG* e, char* a) { return c.manager.deletePending(e, a); }},
+    {'E', 3, [](CommandContext&, LONG* e, char* a) { return deleteHwidCertificate(e, a); }},
+    {'H', 2, [](CommandContext& c, LONG* e, char* a) { return c.manager.storeHwid1(e, a); }},
     // The subject is changed in place (':' to ','): the text is WinMain's own copy.
     {'K', 2,
-     [](CommandContext& c, LONG* e, const char* a) {
-       return PW_checker::checkPrivateKey(e, const_cast<char*>(a), c.key);
-     }},
-    {'N', 7,
-     [](CommandContext& c, LONG* e, const char* a) { return c.manager.storeBlob(e, a, 1); }},
-    {'W', 2, [](CommandContext& c, LONG* e, const char* a) { return c.manager.storeHwid2(e, a); }},
+     [](CommandContext& c, LONG* e, char* a) { return PW_checker::checkPrivateKey(e, a, c.key); }},
+    {'N', 7, [](CommandContext& c, LONG* e, char* a) { return c.manager.storeBlob(e, a, 1); }},
+    {'Q', 2, [](CommandContext& c, LONG* e, char* a) { return c.manager.createPKCS10(e, a); }},
+    {'W', 2, [](CommandContext& c, LONG* e, char* a) { return c.manager.storeHwid2(e, a); }},
 };
 
 }  // namespace

@@ -16,7 +16,8 @@ struct CommandContext {
 struct Command {
   char letter;
   int fieldCount;
-  bool (*run)(CommandContext& context, LONG* error, const char* args);
+  // The argument text lies in WinMain's command copy; 'K' and 'Q' rewrite it in place.
+  bool (*run)(CommandContext& context, LONG* error, char* args);
 };
 
 // The entry of a letter, or null when the letter is no command.

@@ -27,7 +27,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR lpCmdLine, int) {
     std::memcpy(commandCopy.get(), text, length);
   }
 
-  const char* command = commandCopy.get();
+  char* command = commandCopy.get();
   int fields = countFields(command);
   char letter = command[0];
   writeTrace("PWEXE MAIN - entering the switch", TRACE_PLAIN);
@@ -41,7 +41,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR lpCmdLine, int) {
     lReturn = rc::kWrongFieldCount;
   } else {
     // The second character, normally the ',' after the letter, is skipped unseen.
-    const char* args = command[1] ? command + 2 : command + 1;
+    char* args = command[1] ? command + 2 : command + 1;
     lReturn = entry->run(context, &result, args) ? 0 : result;
     if (letter == 'K') key.reset();
   }

@@ -13,7 +13,10 @@
 
 #include <memory>
 
-struct BlobFields;  // registry/blob_fields.h
+#include "win32/oleaut.h"
+
+struct BlobFields;                     // registry/blob_fields.h
+struct IX509CertificateRequestPkcs10;  // <certenroll.h>
 
 // The heap copy of the command text that WinMain dispatches, zero-terminated.
 using CommandCopy = std::unique_ptr<char[]>;
@@ -39,4 +42,28 @@ class Storage_Manager_No_console {
   // (registry/key_tree_delete.cpp). RecurseDeleteKey answers a registry status.
   bool deletePending(LONG* error, const char* args);
   LONG RecurseDeleteKey(HKEY parent, const char* name);
+
+  // 'Q': a key pair and a PKCS #10 request through the older enrolment control, or the
+  // newer enrolment objects when the control cannot be created; the request's text is
+  // kept in the registry (enrol/request_creation.cpp, enrol/request_decorators.cpp).
+  // createPKCS10 rewrites its argument text in place. The decorators answer the
+  // result of the first platform call that did not answer zero.
+  bool createPKCS10(LONG* error, char* args);
+  bool createXEnrollPKCS10(LONG* error, const char* subject);
+  bool createCertEnrollPKCS10(LONG* error, const char* subject);
+  HRESULT SetIEkuExtension(IX509CertificateRequestPkcs10* request);
+  HRESULT SetIKeyUsageExtension(IX509CertificateRequestPkcs10* request);
+  HRESULT SetKeyExchange(IX509CertificateRequestPkcs10* request);
+  bool storeRequest(LONG* error, const char* requestText);
+
+  // 'C' and 'A': the authority's answer installed on the local machine by the same two
+  // generations (enrol/installation.cpp). The answer text is the command's until a
+  // road has created its object and takes it over.
+  bool storeCertificate(LONG* error, const char* args);
+  bool storeAuthority(LONG* error, const char* args);
+  bool formatCert(LONG* error, const char* args, win32::Bstr* answer);
+  bool storeXEnrollCertificate(LONG* error, win32::Bstr* answer);
+  bool storeCertEnrollCertificate(LONG* error, win32::Bstr* answer);
+  bool storeXEnrollAuthority(LONG* error, win32::Bstr* answer);
+  bool storeCertEnrollAuthority(LONG* error, win32::Bstr* answer);
 };

@@ -55,4 +55,5 @@ compare key_probe "$keyblob"
 openssl req -x509 -newkey rsa:1024 -nodes -keyout "$work/probe.key" -outform DER \
   -out "$work/probe.der" -subj "/CN=Probe/O=Velmora" -days 30 2>/dev/null
 compare cert_probe "$work/probe.der"
+compare com_probe
 exit $status

@@ -1,8 +1,11 @@
 // pwcmd: the client side of pwexe. Builds ready-to-run 'B' and 'N' command texts
-// with their check blobs made under the forced key, writes command files for 'F',
-// and prints the forced key that every client making blobs must hold.
+// with their check blobs made under the forced key, 'C' and 'A' command texts from an
+// authority's certificates, writes command files for 'F', turns the request 'Q' left
+// in the registry back into a PEM file, and prints the forced key that every client
+// making blobs must hold.
 #include "base64_encode.h"
 #include "check_blob.h"
+#include "enrol_text.h"
 #include "value_data.h"
 
 #include "crypto/forced_key.h"
@@ -28,7 +31,12 @@ constexpr const char* kHelp =
     "      KIND  text, hex, number (32-bit, little-endian) or file\n"
     "      --zero  appends a zero byte (a REG_SZ value's terminator)\n"
     "  pwcmd file PATH TEXT\n"
-    "      writes TEXT to the command file PATH and prints the 'F' command for it\n";
+    "      writes TEXT to the command file PATH and prints the 'F' command for it\n"
+    "  pwcmd C|A FILE\n"
+    "      prints the command text that installs the certificate (C) or the authority's\n"
+    "      certificates (A) of FILE: one certificate or a PKCS #7 message, PEM or DER\n"
+    "  pwcmd request\n"
+    "      prints the request that Q stored in the registry as a PEM certificate request\n";
 
 int usage(const char* problem = nullptr) {
   if (problem) std::fprintf(stderr, "pwcmd: %s\n", problem);
@@ -92,6 +100,21 @@ int commandFile(const std::vector<std::string>& args) {
   return 0;
 }
 
+int answer(const std::vector<std::string>& args) {
+  if (args.size() != 2) return usage("C and A take FILE");
+  std::string text, failure;
+  if (!answerCommand(args[0][0], args[1], &text, &failure)) return failed(failure);
+  std::printf("%s\n", text.c_str());
+  return 0;
+}
+
+int request() {
+  std::string pem, failure;
+  if (!requestPem(&pem, &failure)) return failed(failure);
+  std::fputs(pem.c_str(), stdout);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -100,5 +123,7 @@ int main(int argc, char** argv) {
   if (args[0] == "key" && args.size() == 1) return printKey();
   if (args[0] == "B" || args[0] == "N") return blobCommand(args);
   if (args[0] == "file") return commandFile(args);
+  if (args[0] == "C" || args[0] == "A") return answer(args);
+  if (args[0] == "request" && args.size() == 1) return request();
   return usage();
 }

@@ -4,6 +4,7 @@
 #include "certutil.h"
 #include "console.h"
 #include "reg.h"
+#include "regsvr32.h"
 #include "text.h"
 
 #include <string_view>
@@ -21,6 +22,8 @@ const Command kCommands[] = {
      pwm::reg::runReg},
     {"certutil", "certificate stores and key containers, as certutil.exe does them",
      pwm::certutil::runCertutil},
+    {"regsvr32", "registers (or with /u removes) the classes of a library, as regsvr32 does",
+     pwm::regsvr32::runRegsvr32},
 };
 
 int usage() {

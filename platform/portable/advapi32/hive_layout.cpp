@@ -1,5 +1,7 @@
 #include "advapi32/hive_layout.h"
 
+#include "machine/first_boot.h"
+
 #include <sqlite3.h>
 
 namespace pw::registry {
@@ -53,10 +55,13 @@ int64_t single(sqlite3* db, const char* sql, int64_t otherwise) {
   return v;
 }
 
-int layOutMachine(sqlite3* db) {
+// A fresh machine hive also gets what the workstation's setup registers.
+int layOutMachine(sqlite3* db, bool fresh) {
   if (int rc = exec(db, kMachineRoots)) return rc;
   int64_t platform = single(db, kPlatformKey, 0);
-  return platform ? markSubtreeSystemOwned(db, platform) : SQLITE_CORRUPT;
+  int rc = platform ? markSubtreeSystemOwned(db, platform) : SQLITE_CORRUPT;
+  if (rc == SQLITE_OK && fresh) rc = pw::machine::registerBuiltinClasses(db);
+  return rc;
 }
 
 }  // namespace
@@ -92,7 +97,7 @@ int layOutHive(sqlite3* db, HiveId id) {
   if (rc == SQLITE_OK && version < kLayoutVersion) {
     if (version == 1) rc = exec(db, kAddFlags);
     if (rc == SQLITE_OK) rc = exec(db, kTables);
-    if (rc == SQLITE_OK && id == HiveId::Machine) rc = layOutMachine(db);
+    if (rc == SQLITE_OK && id == HiveId::Machine) rc = layOutMachine(db, version == 0);
     if (rc == SQLITE_OK) rc = exec(db, "PRAGMA user_version = 2");
   }
   if (rc == SQLITE_OK) rc = exec(db, "COMMIT");

@@ -1,0 +1,23 @@
+// The libraries installed on the emulated workstation: built into the platform, each
+// with the file name a Windows system folder gives it and its exported entry points.
+#pragma once
+
+#include <windows.h>
+
+#include <span>
+
+namespace pw::machine {
+
+struct ModuleExport {
+  const char* name;
+  FARPROC proc;
+};
+
+struct BuiltinModule {
+  const char* fileName;  // lower case, with its ".dll"
+  std::span<const ModuleExport> exports;
+};
+
+std::span<const BuiltinModule> builtinModules();
+
+}  // namespace pw::machine

@@ -1,0 +1,107 @@
+// The steps are regsvr32's: OleInitialize, LoadLibrary, the library's
+// DllRegisterServer or DllUnregisterServer (and DllInstall with /i), FreeLibrary,
+// OleUninitialize; each failure has its exit code.
+#include "regsvr32.h"
+
+#include <windows.h>
+
+#include <objbase.h>
+
+#include "console.h"
+#include "text.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pwm::regsvr32 {
+namespace {
+
+enum Exit { kOk = 0, kFailArgs = 1, kFailOle = 2, kFailLoad = 3, kFailEntry = 4, kFailReg = 5 };
+
+struct Options {
+  bool unregister = false;
+  bool noRegister = false;
+  bool install = false;
+  std::u16string installLine;
+  std::vector<std::string> libraries;
+};
+
+using ServerCall = HRESULT(STDAPICALLTYPE*)();
+using InstallCall = HRESULT(STDAPICALLTYPE*)(BOOL, LPCWSTR);
+
+template <class Call>
+Call entry(HMODULE module, const char* name) {
+  return reinterpret_cast<Call>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+bool parse(int argc, char** argv, Options* options) {
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    if (arg.size() < 2 || (arg[0] != '/' && arg[0] != '-')) {
+      options->libraries.emplace_back(arg);
+      continue;
+    }
+    std::string_view name = arg.substr(1);
+    if (equalsNoCase(name, "u")) {
+      options->unregister = true;
+    } else if (equalsNoCase(name, "s")) {
+      // Always silent.
+    } else if (equalsNoCase(name, "n")) {
+      options->noRegister = true;
+    } else if (equalsNoCase(name.substr(0, 1), "i") && (name.size() == 1 || name[1] == ':')) {
+      options->install = true;
+      for (char c : name.substr(name.size() > 1 ? 2 : 1)) options->installLine += char16_t(c);
+    } else {
+      return false;
+    }
+  }
+  return !options->libraries.empty() && (!options->noRegister || options->install);
+}
+
+Exit process(const Options& options, const std::string& library) {
+  HMODULE module = LoadLibraryA(library.c_str());
+  if (!module) return kFailLoad;
+  Exit result = kOk;
+  if (!options.noRegister) {
+    const char* name = options.unregister ? "DllUnregisterServer" : "DllRegisterServer";
+    if (auto call = entry<ServerCall>(module, name); !call)
+      result = kFailEntry;
+    else if (FAILED(call()))
+      result = kFailReg;
+  }
+  if (result == kOk && options.install) {
+    if (auto call = entry<InstallCall>(module, "DllInstall"); !call)
+      result = kFailEntry;
+    else if (FAILED(
+                 call(!options.unregister, reinterpret_cast<LPCWSTR>(options.installLine.c_str()))))
+      result = kFailReg;
+  }
+  FreeLibrary(module);
+  return result;
+}
+
+}  // namespace
+
+int runRegsvr32(int argc, char** argv) {
+  if (argc == 2 && (std::string_view(argv[1]) == "/?" || std::string_view(argv[1]) == "-?")) {
+    out("Usage: pwmachine regsvr32 [/u] [/s] [/n] [/i[:cmdline]] library...\n"
+        "  /u  remove the library's classes instead of registering them\n"
+        "  /s  silent (pwmachine is always silent; the exit code tells the outcome)\n"
+        "  /i  call DllInstall, with the command line after ':'\n"
+        "  /n  do not call DllRegisterServer or DllUnregisterServer; only with /i\n"
+        "Exit codes: 0 done, 1 bad arguments, 2 OLE not initialised, 3 library not\n"
+        "found, 4 entry point not found, 5 the library's registration failed.\n");
+    return kOk;
+  }
+  Options options;
+  if (!parse(argc, argv, &options)) return kFailArgs;
+  if (FAILED(OleInitialize(nullptr))) return kFailOle;
+  Exit result = kOk;
+  for (const std::string& library : options.libraries)
+    if (Exit status = process(options, library); status != kOk && result == kOk) result = status;
+  OleUninitialize();
+  return result;
+}
+
+}  // namespace pwm::regsvr32
