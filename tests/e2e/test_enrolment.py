@@ -159,10 +159,17 @@ class EnrolmentTest(TargetTest):
         self.run_ok(self.command_for("C", issued))
         return issued
 
-    def assert_installed(self, issued):
+    def assert_installed(self, issued, identity):
+        """In the stores, as certutil lists them; 'K' finds its key, 'E' removes it."""
         self.assertEqual(self.thumbprints("MY"), [thumbprint(issued)])
         self.assertEqual(self.thumbprints("Root"), [thumbprint(self.ca.cert)])
         self.assertEqual(self.thumbprints("REQUEST"), [])
+        listing = self.tool("pwmachine", "certutil", "-store", "My").stdout
+        self.assertIn("Cert Hash(sha1): " + thumbprint(issued).lower(), listing)
+        self.assertIn("Key Container = ", listing)
+        self.run_ok("K,HWID: %s: Velmora Portwyn Certificate" % identity)
+        self.run_ok("E,TRUE,%s" % identity)
+        self.assertEqual(self.thumbprints("MY"), [])
 
     def assert_request(self, identity):
         """The stored request: base64 lines of 64 characters each ended by CR LF, one
@@ -210,7 +217,6 @@ class EnrolmentTest(TargetTest):
         self.skip_on("wine", "Wine has neither enrolment component")
         self.t.trace_on()
         issued = self.enrol(41)
-        self.assert_installed(issued)
         lines = self.t.masked_log()
         q = main_block(("Q," + SUBJECT % 41).encode(), 0, block(
             1, SM + b"createPKCS10 - Start", [NOT_FOUND, certenroll_request(2, store_request(3))],
@@ -220,15 +226,14 @@ class EnrolmentTest(TargetTest):
             "C", road(b"storeXEnrollCertificate", NOT_FOUND, end=b"End false"),
             road(b"storeCertEnrollCertificate")))
         self.assertEqual(lines[-len(c):], c)
-        # The request's text names the machine's exchange key in its container.
         self.assert_request(41)
+        self.assert_installed(issued, 41)
 
     def test_round_trip_over_the_older_control_once_registered(self):
         self.skip_on("wine", "Wine has neither enrolment component")
         self.assertEqual(self.regsvr32("xenroll.dll"), 0)
         self.t.trace_on()
         issued = self.enrol(42)
-        self.assert_installed(issued)
         self.assert_request(42)
         lines = self.t.masked_log()
         q = main_block(("Q," + SUBJECT % 42).encode(), 0, block(
@@ -236,6 +241,7 @@ class EnrolmentTest(TargetTest):
         self.assertEqual(lines[:len(q)], q)
         self.assertIn(text_line(SM + b"storeXEnrollAuthority - End", 2), lines)
         self.assertIn(text_line(SM + b"storeXEnrollCertificate - End", 2), lines)
+        self.assert_installed(issued, 42)
 
     def test_a_second_request_replaces_the_first_and_each_answer_finds_its_own(self):
         self.skip_on("wine", "Wine has neither enrolment component")
