@@ -1,16 +1,13 @@
 #include "value_data.h"
 
+#include "hex_digit.h"
+
 #include <cerrno>
 #include <cstdlib>
 
 namespace {
 
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+using tools::hexDigit;
 
 bool fromHex(const std::string& text, std::vector<BYTE>* bytes) {
   int high = -1;

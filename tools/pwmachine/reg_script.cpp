@@ -1,5 +1,7 @@
 #include "reg_script.h"
 
+#include "hex_digit.h"
+
 #include <cstdint>
 #include <optional>
 
@@ -72,12 +74,7 @@ bool startsWith(WStringView s, std::string_view ascii) {
   return true;
 }
 
-int hexDigit(WCHAR c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+using tools::hexDigit;
 
 // Reads hexadecimal digits at the start of `s` into `value`; false if there
 // are none or the number exceeds `max`.

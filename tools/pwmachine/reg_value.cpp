@@ -1,5 +1,7 @@
 #include "reg_value.h"
 
+#include "hex_digit.h"
+
 #include "text.h"
 
 #include <cstdint>
@@ -28,12 +30,7 @@ const TypeName kTypes[] = {
     {REG_QWORD, "REG_QWORD", true},
 };
 
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+using tools::hexDigit;
 
 std::string hexPairs(std::string_view data) {
   static const char kDigits[] = "0123456789ABCDEF";

@@ -147,8 +147,8 @@ BOOL WINAPI CryptDecrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWORD dwF
       len -= pad;
     }
     *pdwDataLen = len;
-    if (pw::faults::overstated(pw::faults::Point::CryptDecrypt)) ++*pdwDataLen;
     if (hHash && !pw::crypt::hashPlaintext(hHash, pbData, len)) return FALSE;
+    if (pw::faults::overstated(pw::faults::Point::CryptDecrypt)) *pdwDataLen = ~DWORD(0);
     return TRUE;
   });
 }

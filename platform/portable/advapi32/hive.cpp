@@ -142,13 +142,15 @@ void Hive::flushLog() {
 }
 
 sqlite3_stmt* Hive::stmt(const char* sql) {
-  auto it = stmts_.find(sql);
-  if (it != stmts_.end()) return it->second;
-  sqlite3_stmt* s = nullptr;
-  if (sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &s, nullptr) != SQLITE_OK)
+  auto [it, added] = stmts_.try_emplace(sql, nullptr);  // the map grows before SQLite allocates
+  if (!added) return it->second;
+  if (sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &it->second, nullptr) !=
+      SQLITE_OK) {
+    sqlite3_finalize(it->second);
+    stmts_.erase(it);
     return nullptr;
-  stmts_[sql] = s;
-  return s;
+  }
+  return it->second;
 }
 
 LONG Hive::status(int rc) const {
@@ -199,7 +201,14 @@ void Hive::rollback() {
 template <class Body>
 LONG Hive::change(Body body) {
   if (LONG st = begin()) return st;
-  if (LONG st = body()) {
+  LONG st;
+  try {
+    st = body();
+  } catch (...) {
+    rollback();  // a transaction left open would hold the write lock and refuse every change
+    throw;
+  }
+  if (st) {
     rollback();
     return st;
   }
@@ -210,7 +219,13 @@ template <class Body>
 LONG Hive::read(Body body) {
   if (!sqlite3_get_autocommit(db_)) return body();  // inside a change already
   if (int rc = run("BEGIN")) return status(rc);
-  LONG st = body();
+  LONG st;
+  try {
+    st = body();
+  } catch (...) {
+    rollback();  // a read left open would keep every later change out
+    throw;
+  }
   run("COMMIT");  // ends the read; nothing to write
   return st;
 }

@@ -46,7 +46,7 @@ enum class Point {
 enum class Action {
   Fail,       // the call fails with the fault's error
   Raise,      // the call raises Raised instead of returning (not for Allocation)
-  Overstate,  // the call succeeds but reports one byte more than it wrote
+  Overstate,  // the call succeeds but reports more bytes than its buffer holds
 };
 
 struct Fault {

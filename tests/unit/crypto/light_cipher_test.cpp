@@ -1,9 +1,12 @@
-// The light cipher's key stream on a hand-computed example, and where its key comes
-// from: the per-user store, the registry editor's bytes, or the forced key.
+// The light cipher's key stream on a hand-computed example, where its key comes from
+// (the per-user store, the registry editor's bytes, or the forced key), and the codes
+// of its key store that only failing platform calls reach.
+#include "common/faults.h"
+#include "common/registry.h"
+#include "common/trace.h"
 #include "crypto/forced_key.h"
 #include "crypto/light_crypto_manager.h"
 #include "crypto/light_key_stream.h"
-#include "trace_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -22,23 +25,15 @@ constexpr LONG kLoad = 0, kGenerate = 1;
 Bytes forced() { return Bytes(forcedKey().begin(), forcedKey().end()); }
 
 void storeKey(const Bytes& key) {
-  HKEY h;
-  ASSERT_EQ(
-      RegCreateKeyExA(HKEY_CURRENT_USER, kStore, 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr),
-      0);
-  ASSERT_EQ(RegSetValueExA(h, "Blob", 0, REG_BINARY, key.data(), DWORD(key.size())), 0);
-  RegCloseKey(h);
+  ASSERT_TRUE(test::setValue(HKEY_CURRENT_USER, kStore, "Blob", REG_BINARY,
+                             {reinterpret_cast<const char*>(key.data()), key.size()}));
 }
 
 Bytes storedKey() {
-  HKEY h;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kStore, 0, KEY_READ, &h) != 0) return {};
-  Bytes data(256);
-  DWORD type = 0, size = DWORD(data.size());
-  LONG st = RegQueryValueExA(h, "Blob", nullptr, &type, data.data(), &size);
-  RegCloseKey(h);
-  data.resize(st == 0 && type == REG_BINARY ? size : 0);
-  return data;
+  DWORD type = 0;
+  std::optional<std::string> data = test::readValue(HKEY_CURRENT_USER, kStore, "Blob", &type);
+  if (!data || type != REG_BINARY) return {};
+  return Bytes(data->begin(), data->end());
 }
 
 // Makes drive C's regedit files, of these sizes (0: none), with byte i being i % 251.
@@ -56,9 +51,9 @@ void regeditFiles(size_t winnt, size_t windows) {
 class LightCipherTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    RegDeleteKeyA(HKEY_CURRENT_USER, kStore);
+    test::removeKey(HKEY_CURRENT_USER, kStore);
     regeditFiles(0, 0);
-    newTraceTexts();
+    test::newTraceTexts();
   }
 };
 
@@ -138,14 +133,84 @@ TEST_F(LightCipherTest, UnknownInitTypeAndUseBeforeInitialisation) {
   EXPECT_EQ(error, 3215);
   EXPECT_EQ(out, Bytes(3, 0xEE));
   // The error end line comes before SetError's own line here.
-  EXPECT_EQ(newTraceTexts(), (std::vector<std::string>{
-                                 "lightCrypto_Manager::CryptoInit - start",
-                                 "*** SetError:[3216] ***",
-                                 "lightCrypto_Manager::CryptoInit - error (unknown init type)",
-                                 "lightCrypto_Manager::DataDecrypt - start",
-                                 "lightCrypto_Manager::DataDecrypt - error (not initialised)",
-                                 "*** SetError:[3215] ***",
-                             }));
+  EXPECT_EQ(test::newTraceTexts(),
+            (std::vector<std::string>{
+                "lightCrypto_Manager::CryptoInit - start",
+                "*** SetError:[3216] ***",
+                "lightCrypto_Manager::CryptoInit - error (unknown init type)",
+                "lightCrypto_Manager::DataDecrypt - start",
+                "lightCrypto_Manager::DataDecrypt - error (not initialised)",
+                "*** SetError:[3215] ***",
+            }));
+}
+
+TEST_F(LightCipherTest, KeyStoreCodesComeWithTheirEndLines) {
+  using test::Action;
+  using test::Point;
+  using Op = bool (lightCrypto_Manager::*)(LONG*);
+  const struct {
+    test::Fault fault;
+    bool keyStored;
+    Op op;
+    LONG code;
+    const char* line;
+  } cases[] = {
+      // Reading the registry editor's bytes raises (the trace writer never reads).
+      {{Point::ReadFile, 0, 0, 1, Action::Raise},
+       false,
+       &lightCrypto_Manager::GenerateKey,
+       3217,
+       "lightCrypto_Manager::GenerateKey - error (catch)"},
+      {{Point::RegOpenKeyExA, ERROR_ACCESS_DENIED},
+       true,
+       &lightCrypto_Manager::LoadKey,
+       3219,
+       "lightCrypto_Manager::LoadKey - error (unable to open key)"},
+      {{Point::RegOpenKeyExA, ERROR_ACCESS_DENIED},
+       true,
+       &lightCrypto_Manager::SaveKey,
+       3219,
+       "lightCrypto_Manager::SaveKey - error (unable to open key)"},
+      {{Point::RegQueryValueExA, ERROR_ACCESS_DENIED},
+       true,
+       &lightCrypto_Manager::LoadKey,
+       3220,
+       "lightCrypto_Manager::LoadKey - error (unable to retrieve value 1)"},
+      {{Point::RegQueryValueExA, ERROR_ACCESS_DENIED, 1},
+       true,
+       &lightCrypto_Manager::LoadKey,
+       3220,
+       "lightCrypto_Manager::LoadKey - error (unable to retrieve value 2)"},
+      {{Point::RegCreateKeyExA, ERROR_ACCESS_DENIED},
+       false,
+       &lightCrypto_Manager::SaveKey,
+       3222,
+       "lightCrypto_Manager::SaveKey - error (unable to create key)"},
+      {{Point::RegSetValueExA, ERROR_ACCESS_DENIED},
+       true,
+       &lightCrypto_Manager::SaveKey,
+       3223,
+       "lightCrypto_Manager::SaveKey - error (unable to set value)"},
+  };
+  regeditFiles(0, 4000);
+  for (const auto& c : cases) {
+    test::removeKey(HKEY_CURRENT_USER, kStore);
+    if (c.keyStored) storeKey(Bytes{1, 2, 3});
+    lightCrypto_Manager m;
+    LONG error = 0;
+    ASSERT_TRUE(m.ForceKey(&error));
+    test::newTraceTexts();
+    bool ok;
+    {
+      test::ScopedFault fault(c.fault);
+      ok = (m.*c.op)(&error);
+    }
+    std::vector<std::string> lines = test::newTraceTexts();
+    EXPECT_FALSE(ok) << c.line;
+    EXPECT_EQ(error, c.code) << c.line;
+    EXPECT_TRUE(test::contains(lines, c.line)) << c.line;
+    EXPECT_EQ(storedKey(), (c.keyStored ? Bytes{1, 2, 3} : Bytes{})) << c.line;
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The trace writer against the emulated machine: settings from both hives, the
 // nesting depth's limits, and what is (not) created on disk.
 #include "trace/trace_log.h"
+#include "common/registry.h"
 #include "trace/trace.h"
 
 #include <gtest/gtest.h>
@@ -16,25 +17,15 @@ namespace {
 
 const char* kKey = "Software\\Velmora\\Tessera";
 
-void setValue(HKEY root, const char* name, DWORD type, const void* data, DWORD size) {
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExA(root, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), 0);
-  ASSERT_EQ(RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size), 0);
-  RegCloseKey(key);
+void setDword(HKEY root, const char* name, DWORD v) {
+  ASSERT_TRUE(test::setDword(root, kKey, name, v));
 }
-
-void setDword(HKEY root, const char* name, DWORD v) { setValue(root, name, REG_DWORD, &v, 4); }
 void setString(HKEY root, const char* name, const std::string& s) {
-  setValue(root, name, REG_SZ, s.c_str(), DWORD(s.size() + 1));
+  ASSERT_TRUE(test::setString(root, kKey, name, s));
 }
 
 void clearSettings() {
-  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-    HKEY key;
-    if (RegOpenKeyExA(root, kKey, 0, KEY_ALL_ACCESS, &key) != 0) continue;
-    for (const char* name : {"doTrace", "PW_LogPath", "PW_LogFileName"}) RegDeleteValueA(key, name);
-    RegCloseKey(key);
-  }
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) test::removeKey(root, kKey);
 }
 
 std::string host(const std::string& relative) {

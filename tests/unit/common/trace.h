@@ -4,23 +4,22 @@
 
 #include <windows.h>
 
+#include "registry.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
 
+namespace test {
+
 class TraceOnEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
-    HKEY key;
-    DWORD one = 1;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Velmora\\Tessera", 0, nullptr, 0,
-                              KEY_WRITE, nullptr, &key, nullptr),
-              0);
-    ASSERT_EQ(RegSetValueExA(key, "doTrace", 0, REG_DWORD, reinterpret_cast<BYTE*>(&one), 4), 0);
-    RegCloseKey(key);
+    ASSERT_TRUE(setDword(HKEY_CURRENT_USER, "Software\\Velmora\\Tessera", "doTrace", 1));
   }
 };
 
@@ -43,6 +42,12 @@ inline std::vector<std::string> newTraceTexts() {
   return texts;
 }
 
+inline bool contains(const std::vector<std::string>& texts, const std::string& text) {
+  return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
 // Registered once for the whole program; gtest owns the environment.
 inline const bool kTraceOnRegistered =
     (::testing::AddGlobalTestEnvironment(new TraceOnEnvironment), true);
+
+}  // namespace test

@@ -5,40 +5,33 @@
 
 #include <pwplatform.h>
 
+#include "common/registry.h"
+
 #include <gtest/gtest.h>
 
 namespace {
 
-struct Key {
-  HKEY h = nullptr;
-  ~Key() {
-    if (h) RegCloseKey(h);
-  }
-};
+using Key = win32::RegKey;
+using test::keyExists;
 
 LONG create(HKEY root, const char* path, Key* k) {
   return RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                         &k->h, nullptr);
-}
-
-bool exists(HKEY root, const char* path) {
-  Key k;
-  return RegOpenKeyExA(root, path, 0, KEY_READ, &k.h) == ERROR_SUCCESS;
+                         k->out(), nullptr);
 }
 
 TEST(SystemKeys, HiveRootsStayAndTheMachineRootTakesNoNewKeys) {
   for (const char* root : {"BCD00000000", "HARDWARE", "SAM", "SECURITY", "SOFTWARE", "SYSTEM"}) {
-    EXPECT_TRUE(exists(HKEY_LOCAL_MACHINE, root)) << root;
+    EXPECT_TRUE(keyExists(HKEY_LOCAL_MACHINE, root)) << root;
     EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, root), ERROR_ACCESS_DENIED) << root;
     Key k;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, root, 0, KEY_ALL_ACCESS, &k.h), 0) << root;
-    EXPECT_EQ(RegDeleteKeyA(k.h, ""), ERROR_ACCESS_DENIED) << root;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, root, 0, KEY_ALL_ACCESS, k.out()), 0) << root;
+    EXPECT_EQ(RegDeleteKeyA(k.get(), ""), ERROR_ACCESS_DENIED) << root;
     EXPECT_EQ(PwDeleteSystemKeyA(HKEY_LOCAL_MACHINE, root), ERROR_ACCESS_DENIED) << root;
   }
   EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, ""), ERROR_ACCESS_DENIED);
   Key top, below;
   EXPECT_EQ(create(HKEY_LOCAL_MACHINE, "NewTop\\Below", &top), ERROR_ACCESS_DENIED);
-  EXPECT_FALSE(exists(HKEY_LOCAL_MACHINE, "NewTop"));
+  EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, "NewTop"));
   // Below a hive root everything is the administrator's.
   ASSERT_EQ(create(HKEY_LOCAL_MACHINE, "SYSTEM\\PwUnit\\Below", &below), 0);
   EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SYSTEM\\PwUnit\\Below"), 0);
@@ -50,7 +43,7 @@ TEST(SystemKeys, TheMachinesOwnSettingsAreOwnedBySystemFromFirstBoot) {
   ASSERT_EQ(create(HKEY_LOCAL_MACHINE, "Software\\PwPlatform\\Drives", &drives), 0);
   EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\PwPlatform\\Drives"), ERROR_ACCESS_DENIED);
   EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\PwPlatform"), ERROR_ACCESS_DENIED);
-  EXPECT_TRUE(exists(HKEY_LOCAL_MACHINE, "Software\\PwPlatform\\Drives"));
+  EXPECT_TRUE(keyExists(HKEY_LOCAL_MACHINE, "Software\\PwPlatform\\Drives"));
 }
 
 TEST(SystemKeys, MarkedKeysDenyDeletionButKeepTheirValuesWritable) {
@@ -63,8 +56,8 @@ TEST(SystemKeys, MarkedKeysDenyDeletionButKeepTheirValuesWritable) {
                            "Software\\PwUnitOwned"})
     EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, path), ERROR_ACCESS_DENIED) << path;
   DWORD v = 5;
-  EXPECT_EQ(RegSetValueExA(value.h, "v", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), 0);
-  EXPECT_EQ(RegDeleteValueA(value.h, "v"), 0);
+  EXPECT_EQ(RegSetValueExA(value.get(), "v", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), 0);
+  EXPECT_EQ(RegDeleteValueA(value.get(), "v"), 0);
 
   // A key that is not the system's, beside them, goes as usual.
   Key plain;
@@ -72,7 +65,7 @@ TEST(SystemKeys, MarkedKeysDenyDeletionButKeepTheirValuesWritable) {
   EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\PwUnitPlain"), 0);
 
   EXPECT_EQ(PwDeleteSystemKeyA(HKEY_CURRENT_USER, "Software\\PwUnitOwned"), 0);
-  EXPECT_FALSE(exists(HKEY_CURRENT_USER, "Software\\PwUnitOwned"));
+  EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, "Software\\PwUnitOwned"));
   EXPECT_EQ(PwDeleteSystemKeyA(HKEY_CURRENT_USER, "Software\\PwUnitOwned"), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(PwMarkSystemKeyA(HKEY_CLASSES_ROOT, "CLSID"), ERROR_INVALID_HANDLE);
   EXPECT_EQ(PwMarkSystemKeyA(HKEY_CURRENT_USER, ""), ERROR_ACCESS_DENIED);
