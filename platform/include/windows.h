@@ -214,8 +214,8 @@ PW_EXTERN_C BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName);
 PW_EXTERN_C DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
 PW_EXTERN_C BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName);
 PW_EXTERN_C DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer);
-PW_EXTERN_C DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength,
-                                          LPSTR lpBuffer, LPSTR* lpFilePart);
+PW_EXTERN_C DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer,
+                                          LPSTR* lpFilePart);
 
 // ---- kernel32: processes ----
 PW_EXTERN_C HANDLE WINAPI GetStdHandle(DWORD nStdHandle);
@@ -239,12 +239,10 @@ PW_EXTERN_C BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 #define WC_NO_BEST_FIT_CHARS 0x00000400
 PW_EXTERN_C UINT WINAPI GetACP(void);
 PW_EXTERN_C int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr,
-                                           int cbMultiByte, LPWSTR lpWideCharStr,
-                                           int cchWideChar);
+                                           int cbMultiByte, LPWSTR lpWideCharStr, int cchWideChar);
 PW_EXTERN_C int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr,
-                                           int cchWideChar, LPSTR lpMultiByteStr,
-                                           int cbMultiByte, LPCSTR lpDefaultChar,
-                                           LPBOOL lpUsedDefaultChar);
+                                           int cchWideChar, LPSTR lpMultiByteStr, int cbMultiByte,
+                                           LPCSTR lpDefaultChar, LPBOOL lpUsedDefaultChar);
 
 // ---- kernel32: memory ----
 PW_EXTERN_C HANDLE WINAPI GetProcessHeap(void);
@@ -253,6 +251,7 @@ PW_EXTERN_C BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem);
 #define HEAP_ZERO_MEMORY 0x00000008u
 
 // ---- the application entry point, supplied by the program ----
-PW_EXTERN_C int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd);
+PW_EXTERN_C int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine,
+                               int nShowCmd);
 
 #include <winreg.h>

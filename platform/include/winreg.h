@@ -49,18 +49,17 @@ PW_EXTERN_C LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWO
                                             LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData);
 PW_EXTERN_C LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved,
                                           DWORD dwType, const BYTE* lpData, DWORD cbData);
-PW_EXTERN_C LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName,
-                                         LPDWORD lpcchName, LPDWORD lpReserved, LPSTR lpClass,
-                                         LPDWORD lpcchClass, PFILETIME lpftLastWriteTime);
+PW_EXTERN_C LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
+                                         LPDWORD lpReserved, LPSTR lpClass, LPDWORD lpcchClass,
+                                         PFILETIME lpftLastWriteTime);
 PW_EXTERN_C LSTATUS WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName,
-                                         LPDWORD lpcchValueName, LPDWORD lpReserved,
-                                         LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData);
+                                         LPDWORD lpcchValueName, LPDWORD lpReserved, LPDWORD lpType,
+                                         LPBYTE lpData, LPDWORD lpcbData);
 PW_EXTERN_C LSTATUS WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass,
                                             LPDWORD lpReserved, LPDWORD lpcSubKeys,
                                             LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen,
                                             LPDWORD lpcValues, LPDWORD lpcbMaxValueNameLen,
-                                            LPDWORD lpcbMaxValueLen,
-                                            LPDWORD lpcbSecurityDescriptor,
+                                            LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor,
                                             PFILETIME lpftLastWriteTime);
 PW_EXTERN_C LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);
 PW_EXTERN_C LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);

@@ -1,6 +1,7 @@
 // lightCrypto_Manager: the per-user key store, the REG_BINARY value "Blob" under
 // the current user's Software\Velmora\Tessera\My. A missing key or value sets no
-// code: to the load-or-generate initialisation it means no key is stored yet.
+// code: to the load-or-generate initialisation it means no key is stored yet. The
+// store's key closes itself on every path.
 #include "crypto/light_crypto_manager.h"
 #include "trace/error_stack.h"
 #include "trace/trace.h"
@@ -26,7 +27,6 @@ bool lightCrypto_Manager::LoadKey(LONG* error) {
   status = RegQueryValueExA(store.get(), kStoreValue, nullptr, &type, nullptr, &size);
   if (status != ERROR_SUCCESS || size == 0) {
     // An empty value holds no key: it counts as absent, so a new key replaces it.
-    store.reset();
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
       SetError(error, rc::kLightKeyNotRead);
     return cryptoTraceFail("lightCrypto_Manager::LoadKey - error (unable to retrieve value 1)");
@@ -38,12 +38,10 @@ bool lightCrypto_Manager::LoadKey(LONG* error) {
     // The old key is gone already; no key of the old length may stay behind.
     key_.reset();
     keyLength_ = 0;
-    store.reset();
     if (status != ERROR_FILE_NOT_FOUND) SetError(error, rc::kLightKeyNotRead);
     return cryptoTraceFail("lightCrypto_Manager::LoadKey - error (unable to retrieve value 2)");
   }
   keyLength_ = LONG(size);
-  store.reset();
   writeCryptoTrace("lightCrypto_Manager::LoadKey - end", TRACE_END);
   return true;
 }
@@ -64,11 +62,9 @@ bool lightCrypto_Manager::SaveKey(LONG* error) {
   }
   if (RegSetValueExA(store.get(), kStoreValue, 0, REG_BINARY, key_.get(), DWORD(keyLength_)) !=
       ERROR_SUCCESS) {
-    store.reset();
     SetError(error, rc::kLightKeyNotWritten);
     return cryptoTraceFail("lightCrypto_Manager::SaveKey - error (unable to set value)");
   }
-  store.reset();
   writeCryptoTrace("lightCrypto_Manager::SaveKey - end", TRACE_END);
   return true;
 }

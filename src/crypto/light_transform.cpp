@@ -6,6 +6,17 @@
 #include "trace/trace.h"
 #include "win32/result_codes.h"
 
+namespace {
+
+// A transform refused before initialisation: its end line first, then 3215.
+bool refuseUninitialised(LONG* error, const char* endLine) {
+  writeCryptoTrace(endLine, TRACE_END);
+  SetError(error, rc::kLightNotInitialised);
+  return false;
+}
+
+}  // namespace
+
 #include <new>
 
 bool lightCrypto_Manager::BuildTempKey(LONG length, BYTE* out) {
@@ -23,28 +34,22 @@ bool lightCrypto_Manager::BuildTempKey(LONG length, BYTE* out) {
 
 bool lightCrypto_Manager::DataEncrypt(LONG* error, const BYTE* in, LONG length, BYTE* out) {
   writeCryptoTrace("lightCrypto_Manager::DataEncrypt - start", TRACE_START);
-  if (!isInitialised()) {
-    writeCryptoTrace("lightCrypto_Manager::DataEncrypt - error (not initialised)", TRACE_END);
-    SetError(error, rc::kLightNotInitialised);
-    return false;
-  }
+  if (!isInitialised())
+    return refuseUninitialised(error, "lightCrypto_Manager::DataEncrypt - error (not initialised)");
   std::unique_ptr<BYTE[]> temp(new (std::nothrow) BYTE[size_t(length)]());
   if (!temp || !BuildTempKey(length, temp.get())) {
     return cryptoTraceFail("lightCrypto_Manager::DataEncrypt - error (unable to build temp key)");
   }
   for (LONG i = 0; i < length; ++i) out[i] = BYTE(in[i] ^ temp[i]);
-  temp.reset();
   writeCryptoTrace("lightCrypto_Manager::DataEncrypt - end", TRACE_END);
   return true;
 }
 
+// The same XOR as DataEncrypt, with its own start, refusal and end lines around it.
 bool lightCrypto_Manager::DataDecrypt(LONG* error, const BYTE* in, LONG length, BYTE* out) {
   writeCryptoTrace("lightCrypto_Manager::DataDecrypt - start", TRACE_START);
-  if (!isInitialised()) {
-    writeCryptoTrace("lightCrypto_Manager::DataDecrypt - error (not initialised)", TRACE_END);
-    SetError(error, rc::kLightNotInitialised);
-    return false;
-  }
+  if (!isInitialised())
+    return refuseUninitialised(error, "lightCrypto_Manager::DataDecrypt - error (not initialised)");
   if (!DataEncrypt(error, in, length, out)) {
     return cryptoTraceFail("lightCrypto_Manager::DataDecrypt - error (unable to decrypt)");
   }

@@ -40,11 +40,9 @@ bool PwCryptoApiVB::PWpxyDecrypt(VARIANT in, VARIANT* out, LONG* error) {
       return cryptoTraceFail("PwCryptoApiVB::PWpxyDecrypt - End (failed to create safe array)");
     }
   } catch (...) {
-    work.reset();
     SetError(error, rc::kProxyOutputFault);
     return cryptoTraceFail("PwCryptoApiVB::PWpxyDecrypt - End (catch)");
   }
-  work.reset();
   writeCryptoTrace("PwCryptoApiVB::PWpxyDecrypt - End", TRACE_END);
   return true;
 }

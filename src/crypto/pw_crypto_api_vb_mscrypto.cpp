@@ -72,6 +72,8 @@ bool PwCryptoApiVB_MSCrypto::PWpxyInit(const BYTE* pass, LONG passLength, LONG* 
   return true;
 }
 
+// The steps of PwCryptoApiVB::PWpxyDecrypt, with CryptDecrypt for the light cipher and
+// trace texts of its own (some oddly spelt: part of the log format).
 bool PwCryptoApiVB_MSCrypto::PWpxyDecrypt(VARIANT in, VARIANT* out, LONG* error) {
   writeCryptoTrace("PwCryptoApiVB_MSCrypto::PWpxyDecrypt - Start", TRACE_START);
   if (!initialised_) {
@@ -107,11 +109,9 @@ bool PwCryptoApiVB_MSCrypto::PWpxyDecrypt(VARIANT in, VARIANT* out, LONG* error)
           "PwCryptoApiVB_MSCrypto::PWpxyDecrypt - End (failed to create safe array)");
     }
   } catch (...) {
-    work.reset();
     SetError(error, rc::kProxyOutputFault);
     return cryptoTraceFail("PwCryptoApiVB_MSCrypto::PWpxyDecrypt - End (catch)");
   }
-  work.reset();
   writeCryptoTrace("PwCryptoApiVB_MSCrypto::PWpxyDecrypt - End", TRACE_END);
   return true;
 }

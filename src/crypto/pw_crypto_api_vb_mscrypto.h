@@ -1,5 +1,7 @@
 // PwCryptoApiVB_MSCrypto: decrypts byte arrays carried in VARIANTs with an RC2
 // key that the CryptoAPI base provider derives from the MD5 digest of pass data.
+// It mirrors PwCryptoApiVB (pw_crypto_api_vb.h) step for step, with trace texts and
+// codes of its own; the two stay separate classes, each readable against its log.
 #pragma once
 
 #include <windows.h>

@@ -2,6 +2,9 @@
 
 namespace {
 
+// The alphabet's values, as CryptStringToBinaryA's decoder in the platform has them
+// too: that one refuses other characters, this one counts them as 0, so the two stay
+// apart (the platform never includes the system).
 int sextet(char c) {
   if (c >= 'A' && c <= 'Z') return c - 'A';
   if (c >= 'a' && c <= 'z') return c - 'a' + 26;

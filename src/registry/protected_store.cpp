@@ -72,9 +72,8 @@ bool Storage_Manager_No_console::storeBlob(LONG* error, const char* args, int se
       *error = rc::kBadValueType;
       return traceFail(kEndFalse);
     }
-    DWORD disposition = 0;
     if (RegCreateKeyExA(hive, fields.keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_WRITE, nullptr, key.out(), &disposition) != ERROR_SUCCESS) {
+                        KEY_WRITE, nullptr, key.out(), nullptr) != ERROR_SUCCESS) {
       *error = rc::kKeyNotWritable;
       return traceFail(kEndFalse);
     }

@@ -137,8 +137,7 @@ void writeTrace(const char* text, int kind) { TraceLog::instance().write(text, k
 
 void writeCryptoTrace(const char* text, int kind) { TraceLog::instance().write(text, kind, '='); }
 
-void traceCryptoError(DWORD code, const char* text) {
-  (void)text;  // only the code goes to the log
+void traceCryptoError(DWORD code, const char* /* the call: only its code goes to the log */) {
   char line[48];
   std::snprintf(line, sizeof line, "crypto error traced: [%d]", int(code));
   writeCryptoTrace(line, TRACE_PLAIN);

@@ -1,5 +1,6 @@
 // CryptoAPI objects: a provider context, a hash and a key, each released or
 // destroyed when its owner goes away.
+// Its traits have the form of every family header's (owned.h).
 #pragma once
 
 #include <windows.h>

@@ -1,5 +1,6 @@
 // kernel32 handles closed with CloseHandle. CreateFileA answers INVALID_HANDLE_VALUE
 // when it fails; the calls that make processes, threads and events answer null.
+// Its traits have the form of every family header's (owned.h).
 #pragma once
 
 #include <windows.h>

@@ -1,6 +1,7 @@
 // OLE Automation objects: a SAFEARRAY destroyed with its data, a system string
 // freed, and a VARIANT cleared (which releases whatever it holds) when its owner
 // goes away.
+// Its traits have the form of every family header's (owned.h).
 #pragma once
 
 #include <windows.h>

@@ -6,6 +6,8 @@
 //   cert.h     certificate stores and contexts
 //   oleaut.h   SAFEARRAY, BSTR and VARIANT
 // Usage: `RegKey key; RegOpenKeyExA(root, path, 0, KEY_READ, key.out());`
+// Every family header has the same form on purpose (traits: type, none, close; then
+// the alias), so that a new kind is added by copying its neighbour.
 #pragma once
 
 #include <utility>

@@ -1,5 +1,6 @@
 // Registry keys: an open key that closes itself, and the walk that deletes a key
 // with everything below it.
+// Its traits have the form of every family header's (owned.h).
 #pragma once
 
 #include <windows.h>

@@ -23,17 +23,13 @@
 #include <string>
 #include <vector>
 
+#include "probe_text.h"
+
 namespace {
 
-using Bytes = std::string;
+using probe::hex;
 
-std::string hex(const void* data, size_t n) {
-  static const char* digits = "0123456789abcdef";
-  auto* p = static_cast<const unsigned char*>(data);
-  std::string s;
-  for (size_t i = 0; i < n; ++i) s += {digits[p[i] >> 4], digits[p[i] & 15]};
-  return s.empty() ? "-" : s;
-}
+using Bytes = std::string;
 
 void line(const std::string& name, BOOL ok, const std::string& extra = "") {
   char err[16] = "-";

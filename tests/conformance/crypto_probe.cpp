@@ -14,28 +14,14 @@
 #include <string>
 #include <vector>
 
+#include "probe_text.h"
+
 namespace {
 
-using Bytes = std::vector<BYTE>;
+using namespace probe;  // hex, unhex, Bytes
 
 const char* kDefaultPass = "5077e1f3a0c21b9d44e7086e3f52d1aa9c0b7e6513f8c2d4e6a7b9c1d3e5";
 const char* kContainer = "pw-conformance-probe";
-
-std::string hex(const BYTE* p, size_t n) {
-  static const char* digits = "0123456789abcdef";
-  std::string s;
-  for (size_t i = 0; i < n; ++i) s += {digits[p[i] >> 4], digits[p[i] & 15]};
-  return s.empty() ? "-" : s;
-}
-
-std::string hex(const Bytes& b) { return hex(b.data(), b.size()); }
-
-Bytes unhex(const char* text) {
-  Bytes out;
-  for (unsigned v = 0; text[0] && text[1] && std::sscanf(text, "%2x", &v) == 1; text += 2)
-    out.push_back(BYTE(v));
-  return out;
-}
 
 Bytes pattern(DWORD n, BYTE seed) {
   Bytes b(n);

@@ -23,8 +23,9 @@ void full(const char* path) {
   char* part = nullptr;
   DWORD n = GetFullPathNameA(path, MAX_PATH, buf, &part);
   std::string label = std::string("full path of '") + path + "'";
-  line(label.c_str(), long(n), n ? std::string(buf) + (part ? " part=" + std::string(part) : "")
-                                 : "error=" + std::to_string(GetLastError()));
+  line(label.c_str(), long(n),
+       n ? std::string(buf) + (part ? " part=" + std::string(part) : "")
+         : "error=" + std::to_string(GetLastError()));
 }
 
 void open(const char* label, const char* path, DWORD access, DWORD disposition, DWORD flags = 0) {

@@ -14,26 +14,14 @@
 #include <string>
 #include <vector>
 
+#include "probe_text.h"
+
 namespace {
 
-using Bytes = std::vector<BYTE>;
+using namespace probe;  // hex, unhex, Bytes
 
 const char* kImported = "pw-key-probe-imported";
 const char* kGenerated = "pw-key-probe-generated";
-
-std::string hex(const BYTE* p, size_t n) {
-  static const char* digits = "0123456789abcdef";
-  std::string s;
-  for (size_t i = 0; i < n; ++i) s += {digits[p[i] >> 4], digits[p[i] & 15]};
-  return s.empty() ? "-" : s;
-}
-
-Bytes unhex(const char* text) {
-  Bytes out;
-  for (unsigned v = 0; text[0] && text[1] && std::sscanf(text, "%2x", &v) == 1; text += 2)
-    out.push_back(BYTE(v));
-  return out;
-}
 
 void line(const std::string& name, BOOL ok, const std::string& extra = "") {
   char err[16] = "-";

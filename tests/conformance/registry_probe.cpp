@@ -8,7 +8,12 @@
 #include <cstring>
 #include <string>
 
+#include "probe_text.h"
+#include "reg_key.h"  // src/win32
+
 namespace {
+
+using probe::hex;
 
 const char* kBase = "Software\\PwProbe";
 
@@ -16,39 +21,19 @@ void line(const char* label, LONG status, const std::string& detail = "") {
   std::printf("%-44s %4ld %s\n", label, long(status), detail.c_str());
 }
 
-std::string hex(const BYTE* data, DWORD size) {
-  std::string out;
-  char two[3];
-  for (DWORD i = 0; i < size; ++i) {
-    std::snprintf(two, sizeof two, "%02x", data[i]);
-    out += two;
-  }
-  return out;
-}
-
-std::string num(const char* name, DWORD value) { return std::string(name) + "=" + std::to_string(value); }
-
-// Deletes a key with everything below it, children first.
-void deleteTree(HKEY root, const std::string& path) {
-  HKEY key;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-  char name[256];
-  for (;;) {
-    DWORD len = sizeof name;
-    if (RegEnumKeyExA(key, 0, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    deleteTree(root, path + "\\" + name);
-  }
-  RegCloseKey(key);
-  RegDeleteKeyA(root, path.c_str());
+std::string num(const char* name, DWORD value) {
+  return std::string(name) + "=" + std::to_string(value);
 }
 
 void keys(HKEY base) {
   HKEY k = nullptr;
   DWORD disp = 0;
-  LONG st = RegCreateKeyExA(base, "One\\Two\\Three", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, &disp);
+  LONG st =
+      RegCreateKeyExA(base, "One\\Two\\Three", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, &disp);
   line("create nested", st, num("disposition", disp));
   RegCloseKey(k);
-  st = RegCreateKeyExA(base, "ONE\\two\\Three\\", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, &disp);
+  st =
+      RegCreateKeyExA(base, "ONE\\two\\Three\\", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, &disp);
   line("create existing, other case, trailing \\", st, num("disposition", disp));
   RegCloseKey(k);
   st = RegCreateKeyExA(base, "\\Lead", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, &disp);
@@ -86,11 +71,11 @@ void keys(HKEY base) {
   }
   line("enumerate subkeys", st, names);
   len = 4;
-  line("enumerate, buffer of 4 for 'Alpha'", RegEnumKeyExA(parent, 0, name, &len, nullptr, nullptr,
-                                                           nullptr, nullptr), num("size", len));
+  line("enumerate, buffer of 4 for 'Alpha'",
+       RegEnumKeyExA(parent, 0, name, &len, nullptr, nullptr, nullptr, nullptr), num("size", len));
   len = 5;
-  line("enumerate, buffer of 5 for 'Alpha'", RegEnumKeyExA(parent, 0, name, &len, nullptr, nullptr,
-                                                           nullptr, nullptr), num("size", len));
+  line("enumerate, buffer of 5 for 'Alpha'",
+       RegEnumKeyExA(parent, 0, name, &len, nullptr, nullptr, nullptr, nullptr), num("size", len));
   DWORD subKeys = 0, values = 0, maxSub = 0;
   st = RegQueryInfoKeyA(parent, nullptr, nullptr, nullptr, &subKeys, &maxSub, nullptr, &values,
                         nullptr, nullptr, nullptr, nullptr);
@@ -138,7 +123,8 @@ void values(HKEY base) {
   DWORD got = 0;
   size = sizeof got;
   st = RegQueryValueExA(k, "Bin", nullptr, &type, reinterpret_cast<BYTE*>(&got), &size);
-  line("replace with dword", st, num("type", type) + " " + num("size", size) + " " + num("value", got));
+  line("replace with dword", st,
+       num("type", type) + " " + num("size", size) + " " + num("value", got));
 
   line("set empty binary", RegSetValueExA(k, "Empty", 0, REG_BINARY, nullptr, 0));
   size = sizeof buf;
@@ -146,14 +132,14 @@ void values(HKEY base) {
   line("query empty binary", st, num("type", type) + " " + num("size", size));
 
   const char text[] = "twenty-five-characters..";  // 24 characters and the terminator
-  line("set string with terminator", RegSetValueExA(k, "Text", 0, REG_SZ,
-                                                     reinterpret_cast<const BYTE*>(text), 25));
+  line("set string with terminator",
+       RegSetValueExA(k, "Text", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), 25));
   char small[21] = {};
   size = 20;
   st = RegQueryValueExA(k, "Text", nullptr, &type, reinterpret_cast<BYTE*>(small), &size);
   line("query string, size 20", st, num("size", size));
-  line("set default value", RegSetValueExA(k, nullptr, 0, REG_SZ,
-                                           reinterpret_cast<const BYTE*>("d"), 2));
+  line("set default value",
+       RegSetValueExA(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("d"), 2));
   size = sizeof buf;
   st = RegQueryValueExA(k, "", nullptr, &type, buf, &size);
   line("query default value by empty name", st, num("size", size));
@@ -168,14 +154,15 @@ void values(HKEY base) {
   RegCloseKey(reader);
   RegOpenKeyExA(base, "Values", 0, KEY_WRITE, &writer);
   size = sizeof buf;
-  line("query through write-only handle", RegQueryValueExA(writer, "Text", nullptr, &type, buf, &size));
+  line("query through write-only handle",
+       RegQueryValueExA(writer, "Text", nullptr, &type, buf, &size));
   RegCloseKey(writer);
 }
 
 }  // namespace
 
 int main() {
-  deleteTree(HKEY_CURRENT_USER, kBase);
+  win32::deleteKeyTree(HKEY_CURRENT_USER, kBase);
   HKEY base;
   if (RegCreateKeyExA(HKEY_CURRENT_USER, kBase, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &base,
                       nullptr) != ERROR_SUCCESS) {
@@ -185,6 +172,6 @@ int main() {
   keys(base);
   values(base);
   RegCloseKey(base);
-  deleteTree(HKEY_CURRENT_USER, kBase);
+  win32::deleteKeyTree(HKEY_CURRENT_USER, kBase);
   return 0;
 }

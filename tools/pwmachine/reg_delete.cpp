@@ -10,6 +10,8 @@ namespace {
 constexpr const char* kDelete = "delete";
 }
 
+// Every operation opens as reg.exe's do (its name for messages, the key, then /v);
+// each keeps that opening, so that it reads whole on its own.
 int runDelete(const Args& args) {
   KeyPath path;
   if (!parseKeyPath(args.positional[0], &path)) return invalidKeyName(kDelete);

@@ -2,6 +2,7 @@
 
 #include "hex_digit.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -19,26 +20,19 @@ void appendAscii(WString* out, std::string_view ascii) { out->append(widen(ascii
 
 // Quotes a name or string for the script; the text ends at its first zero.
 WString quoted(WStringView text) {
+  // The characters the script escapes, and their escapes.
+  constexpr std::pair<WCHAR, const char*> kEscapes[] = {
+      {'\\', "\\\\"}, {'"', "\\\""}, {'\r', "\\r"}, {'\n', "\\n"}};
   WString out;
   out.push_back('"');
   for (WCHAR c : text) {
     if (c == 0) break;
-    switch (c) {
-      case '\\':
-        appendAscii(&out, "\\\\");
-        break;
-      case '"':
-        appendAscii(&out, "\\\"");
-        break;
-      case '\r':
-        appendAscii(&out, "\\r");
-        break;
-      case '\n':
-        appendAscii(&out, "\\n");
-        break;
-      default:
-        out.push_back(c);
-    }
+    auto escape = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                               [c](const auto& e) { return e.first == c; });
+    if (escape != std::end(kEscapes))
+      appendAscii(&out, escape->second);
+    else
+      out.push_back(c);
   }
   out.push_back('"');
   return out;

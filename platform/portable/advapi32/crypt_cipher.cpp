@@ -40,9 +40,7 @@ bool setupKey(Key& key) {
 
 namespace {
 
-using pw::crypt::fail;
-using pw::crypt::kBlockBytes;
-using pw::crypt::Key;
+using namespace pw::crypt;  // the provider's own names, in every CryptoAPI file
 
 void cipherBlock(const Key& key, BYTE* block, int direction) {
   RC2_ecb_encrypt(block, block, key.schedule.get(), direction);

@@ -13,10 +13,7 @@
 
 namespace {
 
-using pw::crypt::copyParam;
-using pw::crypt::fail;
-using pw::crypt::Hash;
-using pw::crypt::objectFor;
+using namespace pw::crypt;  // the provider's own names, in every CryptoAPI file
 
 constexpr DWORD kUserData = 0x1;  // CRYPT_USERDATA: accepted and ignored
 
@@ -72,17 +69,16 @@ BOOL WINAPI CryptHashData(HCRYPTHASH hHash, const BYTE* pbData, DWORD dwDataLen,
 BOOL WINAPI CryptGetHashParam(HCRYPTHASH hHash, DWORD dwParam, BYTE* pbData, DWORD* pdwDataLen,
                               DWORD dwFlags) {
   return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
-    Hash* hash = objectFor<Hash>(hHash);
-    if (!hash || !pdwDataLen) return fail(ERROR_INVALID_PARAMETER);
-    if (dwFlags) return fail(NTE_BAD_FLAGS);
+    Hash* hash = outputTarget<Hash>(hHash, pdwDataLen, dwFlags);
+    if (!hash) return FALSE;
     switch (dwParam) {
       case HP_ALGID:
-        return copyParam(pbData, pdwDataLen, &hash->alg, sizeof(ALG_ID));
+        return copyOut(pbData, pdwDataLen, &hash->alg, sizeof(ALG_ID));
       case HP_HASHSIZE:
-        return copyParam(pbData, pdwDataLen, &hash->size, sizeof(DWORD));
+        return copyOut(pbData, pdwDataLen, &hash->size, sizeof(DWORD));
       case HP_HASHVAL:
         finish(*hash);
-        return copyParam(pbData, pdwDataLen, hash->value.data(), hash->size);
+        return copyOut(pbData, pdwDataLen, hash->value.data(), hash->size);
       default:
         return fail(NTE_BAD_TYPE);
     }
@@ -90,9 +86,6 @@ BOOL WINAPI CryptGetHashParam(HCRYPTHASH hHash, DWORD dwParam, BYTE* pbData, DWO
 }
 
 BOOL WINAPI CryptDestroyHash(HCRYPTHASH hHash) {
-  return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
-    if (!objectFor<Hash>(hHash)) return fail(ERROR_INVALID_PARAMETER);
-    pw::crypt::destroyObject(hHash);
-    return TRUE;
-  });
+  if (!objectFor<Hash>(hHash)) return fail(ERROR_INVALID_PARAMETER);
+  return pw::crypt::destroyObject(hHash);  // allocates nothing: no guard
 }

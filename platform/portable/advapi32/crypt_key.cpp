@@ -14,16 +14,12 @@
 
 namespace {
 
-using pw::crypt::copyParam;
-using pw::crypt::fail;
-using pw::crypt::Hash;
-using pw::crypt::Key;
-using pw::crypt::objectFor;
+using namespace pw::crypt;  // the provider's own names, in every CryptoAPI file
 
 constexpr DWORD kMaxEffectiveBits = 1024;
 
 BOOL copyDword(BYTE* out, DWORD* outLen, DWORD value) {
-  return copyParam(out, outLen, &value, sizeof value);
+  return copyOut(out, outLen, &value, sizeof value);
 }
 
 DWORD readDword(const BYTE* data) {
@@ -75,9 +71,8 @@ BOOL WINAPI CryptDeriveKey(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTHASH hBaseData,
 BOOL WINAPI CryptGetKeyParam(HCRYPTKEY hKey, DWORD dwParam, BYTE* pbData, DWORD* pdwDataLen,
                              DWORD dwFlags) {
   return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
-    Key* key = objectFor<Key>(hKey);
-    if (!key || !pdwDataLen) return fail(ERROR_INVALID_PARAMETER);
-    if (dwFlags) return fail(NTE_BAD_FLAGS);
+    Key* key = outputTarget<Key>(hKey, pdwDataLen, dwFlags);
+    if (!key) return FALSE;
     bool session = isSessionKey(*key);
     switch (dwParam) {
       case KP_ALGID:
@@ -94,9 +89,9 @@ BOOL WINAPI CryptGetKeyParam(HCRYPTKEY hKey, DWORD dwParam, BYTE* pbData, DWORD*
     if (!session) return fail(NTE_BAD_TYPE);
     switch (dwParam) {
       case KP_IV:
-        return copyParam(pbData, pdwDataLen, key->iv.data(), pw::crypt::kBlockBytes);
+        return copyOut(pbData, pdwDataLen, key->iv.data(), pw::crypt::kBlockBytes);
       case KP_SALT:
-        return copyParam(pbData, pdwDataLen, key->material.data() + key->keyLen, key->saltLen);
+        return copyOut(pbData, pdwDataLen, key->material.data() + key->keyLen, key->saltLen);
       case KP_PADDING:
         return copyDword(pbData, pdwDataLen, PKCS5_PADDING);
       case KP_MODE:
@@ -170,9 +165,6 @@ BOOL WINAPI CryptSetKeyParam(HCRYPTKEY hKey, DWORD dwParam, const BYTE* pbData, 
 }
 
 BOOL WINAPI CryptDestroyKey(HCRYPTKEY hKey) {
-  return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
-    if (!objectFor<Key>(hKey)) return fail(ERROR_INVALID_PARAMETER);
-    pw::crypt::destroyObject(hKey);
-    return TRUE;
-  });
+  if (!objectFor<Key>(hKey)) return fail(ERROR_INVALID_PARAMETER);
+  return pw::crypt::destroyObject(hKey);  // allocates nothing: no guard
 }

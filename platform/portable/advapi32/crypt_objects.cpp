@@ -45,16 +45,4 @@ const EVP_MD* digestFor(ALG_ID alg) {
   }
 }
 
-BOOL copyParam(BYTE* out, DWORD* outLen, const void* value, DWORD size) {
-  if (out) {
-    if (*outLen < size) {
-      *outLen = size;
-      return fail(ERROR_MORE_DATA);
-    }
-    std::memcpy(out, value, size);
-  }
-  *outLen = size;
-  return TRUE;
-}
-
 }  // namespace pw::crypt

@@ -72,6 +72,17 @@ struct Key : handles::ObjectOf<handles::Kind::CryptKey> {
 // ---- handles ----
 using handles::destroyObject;
 using handles::objectFor;
+
+// The object a call that fills a buffer works on, checked in the provider's order: a
+// live handle of its kind and a size to fill, then flags of 0. Null, with the last
+// error set, when the call fails there.
+template <class T, class H>
+T* outputTarget(H handle, const DWORD* size, DWORD flags) {
+  T* object = objectFor<T>(handle);
+  DWORD error = !object || !size ? ERROR_INVALID_PARAMETER : flags ? NTE_BAD_FLAGS : 0;
+  if (error) fail(error);
+  return error ? nullptr : object;
+}
 // Enters a new object into the handle table and stores its handle in `out`; FALSE
 // with NTE_NO_MEMORY when the table cannot grow.
 BOOL handOut(std::unique_ptr<handles::Object> object, ULONG_PTR* out);
@@ -89,11 +100,9 @@ bool hashPlaintext(HCRYPTHASH hash, const BYTE* data, DWORD len);
 // A handle to a new RSA key object over a PRIVATEKEYBLOB or PUBLICKEYBLOB, in `out`.
 BOOL addRsaKey(std::string blob, ALG_ID alg, DWORD permissions, HCRYPTKEY* out);
 
-// Sets the last error and answers FALSE, as every failing CryptoAPI call does.
+// Failing with the last error set, and the size protocol of the parameter calls
+// (machine/guard.h).
+using pw::copyOut;
 using pw::fail;
-
-// The standard protocol for parameters of known size: a null buffer asks for the size,
-// a short one gets ERROR_MORE_DATA and the size.
-BOOL copyParam(BYTE* out, DWORD* outLen, const void* value, DWORD size);
 
 }  // namespace pw::crypt

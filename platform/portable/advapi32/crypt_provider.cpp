@@ -16,10 +16,7 @@
 
 namespace {
 
-using pw::crypt::fail;
-using pw::crypt::Key;
-using pw::crypt::objectFor;
-using pw::crypt::Provider;
+using namespace pw::crypt;  // the provider's own names, in every CryptoAPI file
 
 constexpr DWORD kMaxProvType = 999;
 constexpr size_t kMaxContainerName = 255;
@@ -85,12 +82,10 @@ BOOL WINAPI CryptAcquireContextA(HCRYPTPROV* phProv, LPCSTR szContainer, LPCSTR 
 }
 
 BOOL WINAPI CryptReleaseContext(HCRYPTPROV hProv, DWORD dwFlags) {
-  return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
-    if (!objectFor<Provider>(hProv)) return fail(ERROR_INVALID_PARAMETER);
-    pw::crypt::destroyObject(hProv);
-    if (dwFlags) return fail(NTE_BAD_FLAGS);  // released all the same
-    return TRUE;
-  });
+  if (!objectFor<Provider>(hProv)) return fail(ERROR_INVALID_PARAMETER);
+  pw::crypt::destroyObject(hProv);          // allocates nothing: no guard
+  if (dwFlags) return fail(NTE_BAD_FLAGS);  // released all the same
+  return TRUE;
 }
 
 BOOL WINAPI CryptGenRandom(HCRYPTPROV hProv, DWORD dwLen, BYTE* pbBuffer) {
@@ -106,12 +101,12 @@ BOOL WINAPI CryptGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbData, DWO
     if (!provider || !pdwDataLen) return fail(ERROR_INVALID_PARAMETER);
     switch (dwParam) {
       case PP_NAME:
-        return pw::crypt::copyParam(pbData, pdwDataLen, MS_DEF_PROV_A, sizeof MS_DEF_PROV_A);
+        return pw::crypt::copyOut(pbData, pdwDataLen, MS_DEF_PROV_A, sizeof MS_DEF_PROV_A);
       case PP_CONTAINER:
       case PP_UNIQUE_CONTAINER:
         if (provider->flags & CRYPT_VERIFYCONTEXT) return fail(NTE_BAD_KEYSET);
-        return pw::crypt::copyParam(pbData, pdwDataLen, provider->container.c_str(),
-                                    DWORD(provider->container.size() + 1));
+        return pw::crypt::copyOut(pbData, pdwDataLen, provider->container.c_str(),
+                                  DWORD(provider->container.size() + 1));
       case PP_ENUMCONTAINERS: {
         // A null buffer asks for the longest name's size and does not move on.
         if (dwFlags & CRYPT_FIRST) {
@@ -125,7 +120,7 @@ BOOL WINAPI CryptGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbData, DWO
         }
         if (provider->enumNext >= provider->enumNames.size()) return fail(ERROR_NO_MORE_ITEMS);
         const std::string& name = provider->enumNames[provider->enumNext];
-        if (!pw::crypt::copyParam(pbData, pdwDataLen, name.c_str(), DWORD(name.size() + 1)))
+        if (!pw::crypt::copyOut(pbData, pdwDataLen, name.c_str(), DWORD(name.size() + 1)))
           return FALSE;
         ++provider->enumNext;
         return TRUE;

@@ -17,10 +17,7 @@
 
 namespace {
 
-using pw::crypt::fail;
-using pw::crypt::Key;
-using pw::crypt::objectFor;
-using pw::crypt::Provider;
+using namespace pw::crypt;  // the provider's own names, in every CryptoAPI file
 
 // The base provider's RSA key lengths, in bits.
 constexpr DWORD kRsaDefaultBits = 512;
@@ -123,9 +120,8 @@ BOOL WINAPI CryptImportKey(HCRYPTPROV hProv, const BYTE* pbData, DWORD dwDataLen
 BOOL WINAPI CryptExportKey(HCRYPTKEY hKey, HCRYPTKEY hExpKey, DWORD dwBlobType, DWORD dwFlags,
                            BYTE* pbData, DWORD* pdwDataLen) {
   return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
-    Key* key = objectFor<Key>(hKey);
-    if (!key || !pdwDataLen) return fail(ERROR_INVALID_PARAMETER);
-    if (dwFlags) return fail(NTE_BAD_FLAGS);
+    Key* key = outputTarget<Key>(hKey, pdwDataLen, dwFlags);
+    if (!key) return FALSE;
     if (hExpKey) return fail(NTE_BAD_KEY);             // blobs are exported in the clear only
     if (key->pair.empty()) return fail(NTE_BAD_TYPE);  // a session key
     bool isPrivate = dwBlobType == PRIVATEKEYBLOB;
@@ -139,6 +135,6 @@ BOOL WINAPI CryptExportKey(HCRYPTKEY hKey, HCRYPTKEY hExpKey, DWORD dwBlobType, 
       blob = pair ? pw::crypt::blobFromPkey(pair.get(), false, key->alg) : std::string();
       if (blob.empty()) return fail(NTE_FAIL);
     }
-    return pw::crypt::copyParam(pbData, pdwDataLen, blob.data(), DWORD(blob.size()));
+    return pw::crypt::copyOut(pbData, pdwDataLen, blob.data(), DWORD(blob.size()));
   });
 }

@@ -32,17 +32,32 @@ bool hiveWritable(const std::string& path) {
   return ::access(path.c_str(), W_OK) == 0;
 }
 
-struct Reset {
-  sqlite3_stmt* s;
-  ~Reset() {
-    sqlite3_reset(s);
-    sqlite3_clear_bindings(s);
+// A cached statement in use: its parameters ?1, ?2, ... bound from the arguments in
+// that order, and reset with its bindings cleared when the query goes. It stands for
+// its statement wherever SQLite takes one.
+class Query {
+ public:
+  template <class... Params>
+  explicit Query(sqlite3_stmt* s, const Params&... params) : s_(s) {
+    int i = 0;
+    if (s_) (bind(++i, params), ...);
   }
-};
+  ~Query() {
+    if (!s_) return;
+    sqlite3_reset(s_);
+    sqlite3_clear_bindings(s_);
+  }
+  Query(const Query&) = delete;
+  Query& operator=(const Query&) = delete;
+  operator sqlite3_stmt*() const { return s_; }
 
-void bindText(sqlite3_stmt* s, int i, const std::string& t) {
-  sqlite3_bind_text(s, i, t.data(), int(t.size()), SQLITE_TRANSIENT);
-}
+ private:
+  void bind(int i, int64_t value) { sqlite3_bind_int64(s_, i, value); }
+  void bind(int i, std::string_view text) {
+    sqlite3_bind_text(s_, i, text.data(), int(text.size()), SQLITE_TRANSIENT);
+  }
+  sqlite3_stmt* s_;
+};
 
 // A blob column's bytes; an empty blob comes back from SQLite as a null pointer.
 void columnBytes(sqlite3_stmt* s, int column, std::string* out) {
@@ -231,10 +246,8 @@ LONG Hive::read(Body body) {
 }
 
 LONG Hive::keyFlags(int64_t key, int64_t* flags) {
-  sqlite3_stmt* s = stmt("SELECT flags FROM keys WHERE id = ?1");
+  Query s(stmt("SELECT flags FROM keys WHERE id = ?1"), key);
   if (!s) return ERROR_REGISTRY_IO_FAILED;
-  Reset r{s};
-  sqlite3_bind_int64(s, 1, key);
   int rc = sqlite3_step(s);
   if (rc == SQLITE_ROW) {
     *flags = sqlite3_column_int64(s, 0);
@@ -250,11 +263,8 @@ LONG Hive::keyExists(int64_t key) {
 }
 
 LONG Hive::childId(int64_t parent, std::string_view fold, int64_t* out, int64_t* flags) {
-  sqlite3_stmt* s = stmt("SELECT id, flags FROM keys WHERE parent = ?1 AND fold = ?2");
+  Query s(stmt("SELECT id, flags FROM keys WHERE parent = ?1 AND fold = ?2"), parent, fold);
   if (!s) return ERROR_REGISTRY_IO_FAILED;
-  Reset r{s};
-  sqlite3_bind_int64(s, 1, parent);
-  sqlite3_bind_text(s, 2, fold.data(), int(fold.size()), SQLITE_STATIC);
   int rc = sqlite3_step(s);
   if (rc == SQLITE_ROW) {
     *out = sqlite3_column_int64(s, 0);
@@ -297,14 +307,9 @@ LONG Hive::createPath(int64_t from, const std::vector<std::string>& path, int64_
         if (parentFlags & kKeySealed) return ERROR_ACCESS_DENIED;
         // A key created below one owned by the system belongs to the system too.
         flags = parentFlags & kKeySystemOwned;
-        sqlite3_stmt* s =
-            stmt("INSERT INTO keys(parent, name, fold, flags) VALUES(?1, ?2, ?3, ?4)");
+        Query s(stmt("INSERT INTO keys(parent, name, fold, flags) VALUES(?1, ?2, ?3, ?4)"), id,
+                codepage::ansiToUtf8(name), fold, int64_t(flags));
         if (!s) return ERROR_REGISTRY_IO_FAILED;
-        Reset r{s};
-        sqlite3_bind_int64(s, 1, id);
-        bindText(s, 2, codepage::ansiToUtf8(name));
-        bindText(s, 3, fold);
-        sqlite3_bind_int64(s, 4, flags);
         if ((st = status(sqlite3_step(s)))) return st;
         id = sqlite3_last_insert_rowid(db_);
         created = true;
@@ -320,14 +325,9 @@ LONG Hive::createPath(int64_t from, const std::vector<std::string>& path, int64_
 
 LONG Hive::queryValue(int64_t key, std::string_view name, DWORD* type, std::string* data) {
   return read([&]() -> LONG {
-    sqlite3_stmt* s = stmt(
-        "SELECT type, data, (SELECT 1 FROM keys WHERE id = ?1) FROM vals "
-        "WHERE key = ?1 AND fold = ?2");
+    Query s(stmt("SELECT type, data FROM vals WHERE key = ?1 AND fold = ?2"), key,
+            codepage::foldAnsi(name));
     if (!s) return ERROR_REGISTRY_IO_FAILED;
-    Reset r{s};
-    std::string fold = codepage::foldAnsi(name);
-    sqlite3_bind_int64(s, 1, key);
-    bindText(s, 2, fold);
     int rc = sqlite3_step(s);
     if (rc == SQLITE_ROW) {
       *type = DWORD(sqlite3_column_int64(s, 0));
@@ -344,15 +344,10 @@ LONG Hive::setValue(int64_t key, std::string_view name, DWORD type, std::string_
   return change([&]() -> LONG {
     if (LONG st = keyExists(key)) return st;
     // An existing value keeps its place in the enumeration order.
-    sqlite3_stmt* s = stmt(
-        "INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
-        "ON CONFLICT(key, fold) DO UPDATE SET type = ?4, data = ?5");
+    Query s(stmt("INSERT INTO vals(key, name, fold, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
+                 "ON CONFLICT(key, fold) DO UPDATE SET type = ?4, data = ?5"),
+            key, codepage::ansiToUtf8(name), codepage::foldAnsi(name), int64_t(type));
     if (!s) return ERROR_REGISTRY_IO_FAILED;
-    Reset r{s};
-    sqlite3_bind_int64(s, 1, key);
-    bindText(s, 2, codepage::ansiToUtf8(name));
-    bindText(s, 3, codepage::foldAnsi(name));
-    sqlite3_bind_int64(s, 4, type);
     // An empty value is an empty blob, never SQL NULL.
     if (data.empty())
       sqlite3_bind_zeroblob(s, 5, 0);
@@ -365,11 +360,8 @@ LONG Hive::setValue(int64_t key, std::string_view name, DWORD type, std::string_
 LONG Hive::deleteValue(int64_t key, std::string_view name) {
   return change([&]() -> LONG {
     if (LONG st = keyExists(key)) return st;
-    sqlite3_stmt* s = stmt("DELETE FROM vals WHERE key = ?1 AND fold = ?2");
+    Query s(stmt("DELETE FROM vals WHERE key = ?1 AND fold = ?2"), key, codepage::foldAnsi(name));
     if (!s) return ERROR_REGISTRY_IO_FAILED;
-    Reset r{s};
-    sqlite3_bind_int64(s, 1, key);
-    bindText(s, 2, codepage::foldAnsi(name));
     if (LONG st = status(sqlite3_step(s))) return st;
     return sqlite3_changes(db_) == 0 ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
   });
@@ -378,12 +370,9 @@ LONG Hive::deleteValue(int64_t key, std::string_view name) {
 LONG Hive::enumKey(int64_t key, DWORD index, std::string* name) {
   return read([&]() -> LONG {
     if (LONG st = keyExists(key)) return st;
-    sqlite3_stmt* s =
-        stmt("SELECT name FROM keys WHERE parent = ?1 ORDER BY fold LIMIT 1 OFFSET ?2");
+    Query s(stmt("SELECT name FROM keys WHERE parent = ?1 ORDER BY fold LIMIT 1 OFFSET ?2"), key,
+            int64_t(index));
     if (!s) return ERROR_REGISTRY_IO_FAILED;
-    Reset r{s};
-    sqlite3_bind_int64(s, 1, key);
-    sqlite3_bind_int64(s, 2, index);
     int rc = sqlite3_step(s);
     if (rc == SQLITE_ROW) {
       *name = codepage::utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
@@ -396,12 +385,9 @@ LONG Hive::enumKey(int64_t key, DWORD index, std::string* name) {
 LONG Hive::enumValue(int64_t key, DWORD index, ValueRecord* value) {
   return read([&]() -> LONG {
     if (LONG st = keyExists(key)) return st;
-    sqlite3_stmt* s =
-        stmt("SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY seq LIMIT 1 OFFSET ?2");
+    Query s(stmt("SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY seq LIMIT 1 OFFSET ?2"),
+            key, int64_t(index));
     if (!s) return ERROR_REGISTRY_IO_FAILED;
-    Reset r{s};
-    sqlite3_bind_int64(s, 1, key);
-    sqlite3_bind_int64(s, 2, index);
     int rc = sqlite3_step(s);
     if (rc == SQLITE_ROW) {
       value->name = codepage::utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
@@ -417,13 +403,10 @@ LONG Hive::subKeyValues(int64_t key, std::string_view name,
                         std::vector<std::pair<std::string, std::string>>* out) {
   return read([&]() -> LONG {
     if (LONG st = keyExists(key)) return st;
-    sqlite3_stmt* s = stmt(
-        "SELECT k.name, v.data FROM keys k JOIN vals v ON v.key = k.id AND v.fold = ?2 "
-        "WHERE k.parent = ?1 ORDER BY k.fold");
+    Query s(stmt("SELECT k.name, v.data FROM keys k JOIN vals v ON v.key = k.id AND v.fold = ?2 "
+                 "WHERE k.parent = ?1 ORDER BY k.fold"),
+            key, codepage::foldAnsi(name));
     if (!s) return ERROR_REGISTRY_IO_FAILED;
-    Reset r{s};
-    sqlite3_bind_int64(s, 1, key);
-    bindText(s, 2, codepage::foldAnsi(name));
     int rc;
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
       std::string data;
@@ -441,20 +424,16 @@ LONG Hive::removeLeaf(int64_t id, bool asSystem) {
   if (LONG st = keyFlags(id, &flags)) return st;
   if ((flags & kKeyUndeletable) || ((flags & kKeySystemOwned) && !asSystem))
     return ERROR_ACCESS_DENIED;
-  sqlite3_stmt* s = stmt("SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1");
-  if (!s) return ERROR_REGISTRY_IO_FAILED;
   {
-    Reset r{s};
-    sqlite3_bind_int64(s, 1, id);
+    Query s(stmt("SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1"), id);
+    if (!s) return ERROR_REGISTRY_IO_FAILED;
     int rc = sqlite3_step(s);
     if (rc == SQLITE_ROW) return ERROR_ACCESS_DENIED;  // a key with subkeys stays
     if (rc != SQLITE_DONE) return status(rc);
   }
   for (const char* sql : {"DELETE FROM vals WHERE key = ?1", "DELETE FROM keys WHERE id = ?1"}) {
-    sqlite3_stmt* d = stmt(sql);
+    Query d(stmt(sql), id);
     if (!d) return ERROR_REGISTRY_IO_FAILED;
-    Reset r{d};
-    sqlite3_bind_int64(d, 1, id);
     if (LONG st = status(sqlite3_step(d))) return st;
   }
   return ERROR_SUCCESS;
@@ -490,15 +469,13 @@ LONG Hive::deleteSystemTree(const std::vector<std::string>& path) {
     if (path.empty()) return ERROR_ACCESS_DENIED;
     if (LONG st = openPath(kRootId, path, &id)) return st;
     // Children before their parent, so that every key is a leaf when it goes.
-    sqlite3_stmt* s = stmt(
-        "WITH RECURSIVE below(id, depth) AS (SELECT ?1, 0 UNION ALL "
-        "  SELECT k.id, b.depth + 1 FROM keys k JOIN below b ON k.parent = b.id) "
-        "SELECT id FROM below ORDER BY depth DESC");
-    if (!s) return ERROR_REGISTRY_IO_FAILED;
     std::vector<int64_t> order;
     {
-      Reset r{s};
-      sqlite3_bind_int64(s, 1, id);
+      Query s(stmt("WITH RECURSIVE below(id, depth) AS (SELECT ?1, 0 UNION ALL "
+                   "  SELECT k.id, b.depth + 1 FROM keys k JOIN below b ON k.parent = b.id) "
+                   "SELECT id FROM below ORDER BY depth DESC"),
+              id);
+      if (!s) return ERROR_REGISTRY_IO_FAILED;
       int rc;
       while ((rc = sqlite3_step(s)) == SQLITE_ROW) order.push_back(sqlite3_column_int64(s, 0));
       if (rc != SQLITE_DONE) return status(rc);
@@ -512,15 +489,13 @@ LONG Hive::deleteSystemTree(const std::vector<std::string>& path) {
 LONG Hive::queryInfo(int64_t key, KeyInfo* info) {
   return read([&]() -> LONG {
     if (LONG st = keyExists(key)) return st;
-    sqlite3_stmt* s = stmt(
-        "SELECT (SELECT count(*) FROM keys WHERE parent = ?1),"
-        "       (SELECT max(length(CAST(name AS BLOB))) FROM keys WHERE parent = ?1),"
-        "       (SELECT count(*) FROM vals WHERE key = ?1),"
-        "       (SELECT max(length(CAST(name AS BLOB))) FROM vals WHERE key = ?1),"
-        "       (SELECT max(length(data)) FROM vals WHERE key = ?1)");
+    Query s(stmt("SELECT (SELECT count(*) FROM keys WHERE parent = ?1),"
+                 "       (SELECT max(length(CAST(name AS BLOB))) FROM keys WHERE parent = ?1),"
+                 "       (SELECT count(*) FROM vals WHERE key = ?1),"
+                 "       (SELECT max(length(CAST(name AS BLOB))) FROM vals WHERE key = ?1),"
+                 "       (SELECT max(length(data)) FROM vals WHERE key = ?1)"),
+            key);
     if (!s) return ERROR_REGISTRY_IO_FAILED;
-    Reset r{s};
-    sqlite3_bind_int64(s, 1, key);
     int rc = sqlite3_step(s);
     if (rc != SQLITE_ROW) return status(rc);
     // Name lengths are counted in UTF-8 bytes here, an upper bound of the ANSI length.

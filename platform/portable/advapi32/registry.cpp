@@ -83,6 +83,19 @@ LONG splitPath(LPCSTR sub, std::vector<std::string>* out) {
   return ERROR_SUCCESS;
 }
 
+// The key a handle stands for and the names of the path below it.
+LONG resolvePath(HKEY h, LPCSTR sub, OpenKey* from, std::vector<std::string>* path) {
+  if (LONG st = resolve(h, from)) return st;
+  return splitPath(sub, path);
+}
+
+// The access a new handle of `from`'s hive gets; write rights need a writable hive.
+LONG grant(const OpenKey& from, REGSAM desired, OpenKey* key) {
+  *key = OpenKey{from.hive, 0, expand(desired)};
+  return (key->access & kWriteRights) && !key->hive->writable() ? ERROR_ACCESS_DENIED
+                                                                : ERROR_SUCCESS;
+}
+
 LONG newHandle(const OpenKey& key, PHKEY result) {
   auto object = std::make_unique<KeyObject>();
   object->key = key;
@@ -118,12 +131,10 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesire
   return pw::guarded(kNoMemory, [&]() -> LSTATUS {
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
-    OpenKey from;
-    if (LONG st = resolve(hKey, &from)) return st;
+    OpenKey from, key;
     std::vector<std::string> path;
-    if (LONG st = splitPath(lpSubKey, &path)) return st;
-    OpenKey key{from.hive, 0, expand(samDesired)};
-    if ((key.access & kWriteRights) && !key.hive->writable()) return ERROR_ACCESS_DENIED;
+    if (LONG st = resolvePath(hKey, lpSubKey, &from, &path)) return st;
+    if (LONG st = grant(from, samDesired, &key)) return st;
     if (LONG st = key.hive->openPath(from.id, path, &key.id)) return st;
     return newHandle(key, phkResult);
   });
@@ -139,12 +150,10 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD d
     if (lpSubKey[0] == '\\') return ERROR_BAD_PATHNAME;
     if (dwOptions & ~(REG_OPTION_VOLATILE | 0x4 /* backup */ | 0x8 /* open link */))
       return ERROR_INVALID_PARAMETER;
-    OpenKey from;
-    if (LONG st = resolve(hKey, &from)) return st;
+    OpenKey from, key;
     std::vector<std::string> path;
-    if (LONG st = splitPath(lpSubKey, &path)) return st;
-    OpenKey key{from.hive, 0, expand(samDesired)};
-    if ((key.access & kWriteRights) && !key.hive->writable()) return ERROR_ACCESS_DENIED;
+    if (LONG st = resolvePath(hKey, lpSubKey, &from, &path)) return st;
+    if (LONG st = grant(from, samDesired, &key)) return st;
     if (LONG st = key.hive->createPath(from.id, path, &key.id, lpdwDisposition)) return st;
     return newHandle(key, phkResult);
   });
@@ -261,9 +270,8 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
   return pw::guarded(kNoMemory, [&]() -> LSTATUS {
     if (!lpSubKey) return ERROR_INVALID_PARAMETER;
     OpenKey from;
-    if (LONG st = resolve(hKey, &from)) return st;
     std::vector<std::string> path;
-    if (LONG st = splitPath(lpSubKey, &path)) return st;
+    if (LONG st = resolvePath(hKey, lpSubKey, &from, &path)) return st;
     if (path.empty()) return from.hive->deleteKeyItself(from.id);  // "" deletes the key itself
     std::string last = path.back();
     path.pop_back();

@@ -137,23 +137,6 @@ BOOL expandKeyProvInfo(const std::string& stored, void* out, DWORD* outLen) {
 
 }  // namespace
 
-BOOL fail(DWORD code) {
-  SetLastError(code);
-  return FALSE;
-}
-
-BOOL copyOut(void* out, DWORD* outLen, const void* value, DWORD size) {
-  if (out) {
-    if (*outLen < size) {
-      *outLen = size;
-      return fail(ERROR_MORE_DATA);
-    }
-    std::memcpy(out, value, size);
-  }
-  *outLen = size;
-  return TRUE;
-}
-
 Context* liveContext(PCCERT_CONTEXT handle) {
   auto* c = reinterpret_cast<Context*>(const_cast<CERT_CONTEXT*>(handle));
   return handle && liveContexts().count(c) ? c : nullptr;

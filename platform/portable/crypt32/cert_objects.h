@@ -14,6 +14,7 @@
 #include <wincrypt.h>
 
 #include "kernel32/handles.h"
+#include "machine/guard.h"
 
 #include <array>
 #include <map>
@@ -85,10 +86,9 @@ LONG unpersist(const Context& context);
 std::string storedKeyProvInfo(const CRYPT_KEY_PROV_INFO& info);
 bool validStoredKeyProvInfo(std::string_view stored);
 
-// ---- shared helpers ----
-BOOL fail(DWORD code);
-// The size protocol of crypt32: a null buffer asks for the size, a short one gets
-// ERROR_MORE_DATA and the size.
-BOOL copyOut(void* out, DWORD* outLen, const void* value, DWORD size);
+// ---- shared helpers: failing with the last error set, and the size protocol
+// (machine/guard.h) ----
+using pw::copyOut;
+using pw::fail;
 
 }  // namespace pw::cert

@@ -166,7 +166,6 @@ int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR src, int srcLe
       SetLastError(ERROR_INVALID_PARAMETER);
       return 0;
     }
-    (void)flags;
     if (dstLen == 0) return int(wide.size());
     if (wide.size() > size_t(dstLen)) {
       std::memcpy(dst, wide.data(), size_t(dstLen) * sizeof(WCHAR));
@@ -212,7 +211,6 @@ int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR src, int srcL
       SetLastError(ERROR_INVALID_PARAMETER);
       return 0;
     }
-    (void)flags;
     if (usedDefault) *usedDefault = used;
     if (dstLen == 0) return int(out.size());
     if (out.size() > size_t(dstLen)) {

@@ -23,6 +23,21 @@ using pw::paths::hostPath;
 
 namespace {
 
+// Reads or writes `size` bytes with `call(done)`, again where a signal interrupted it;
+// a read stops at the end of the file. The bytes moved, or -1 with errno set.
+template <class Call>
+ssize_t whole(size_t size, Call call) {
+  size_t done = 0;
+  while (done < size) {
+    ssize_t n = call(done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    done += size_t(n);
+  }
+  return ssize_t(done);
+}
+
 // Windows' read-only attribute is the owner's write bit here; it binds root too.
 bool readOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 
@@ -124,34 +139,25 @@ BOOL WINAPI ReadFile(HANDLE h, LPVOID buffer, DWORD toRead, LPDWORD read, void*)
   if (!f) return pw::fail(ERROR_INVALID_HANDLE);
   if (read) *read = 0;
   if (!buffer && toRead) return pw::fail(ERROR_NOACCESS);
-  size_t done = 0;
-  while (done < toRead) {
-    ssize_t n = ::read(f->fd, static_cast<char*>(buffer) + done, toRead - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return pw::fail(errno == EISDIR ? DWORD(ERROR_INVALID_FUNCTION) : errorFromErrno(errno));
-    }
-    if (n == 0) break;
-    done += size_t(n);
-  }
+  auto* at = static_cast<char*>(buffer);
+  ssize_t done = whole(toRead, [&](size_t n) { return ::read(f->fd, at + n, toRead - n); });
+  if (done < 0)
+    return pw::fail(errno == EISDIR ? DWORD(ERROR_INVALID_FUNCTION) : errorFromErrno(errno));
   if (read) *read = DWORD(done);
   return TRUE;
 }
 
+// ReadFile's mirror; the two stay whole, since their errors differ (EISDIR, EBADF) and
+// only ReadFile refuses a missing buffer before the system call does.
 BOOL WINAPI WriteFile(HANDLE h, LPCVOID buffer, DWORD toWrite, LPDWORD written, void*) {
   if (auto fault = injected(Point::WriteFile)) return pw::fail(*fault);
   auto* f = pw::handles::objectFor<FileObject>(h);
   if (!f) return pw::fail(ERROR_INVALID_HANDLE);
   if (written) *written = 0;
-  size_t done = 0;
-  while (done < toWrite) {
-    ssize_t n = ::write(f->fd, static_cast<const char*>(buffer) + done, toWrite - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return pw::fail(errno == EBADF ? DWORD(ERROR_ACCESS_DENIED) : errorFromErrno(errno));
-    }
-    done += size_t(n);
-  }
+  auto* at = static_cast<const char*>(buffer);
+  ssize_t done = whole(toWrite, [&](size_t n) { return ::write(f->fd, at + n, toWrite - n); });
+  if (done < 0)
+    return pw::fail(errno == EBADF ? DWORD(ERROR_ACCESS_DENIED) : errorFromErrno(errno));
   if (written) *written = DWORD(done);
   return TRUE;
 }

@@ -1,7 +1,7 @@
 #include <windows.h>
 
-#include <ctime>
 #include <sys/time.h>
+#include <ctime>
 
 namespace {
 void fill(LPSYSTEMTIME st, const std::tm& tm, long micros) {
@@ -14,25 +14,21 @@ void fill(LPSYSTEMTIME st, const std::tm& tm, long micros) {
   st->wSecond = WORD(tm.tm_sec > 59 ? 59 : tm.tm_sec);  // Windows has no leap second
   st->wMilliseconds = WORD(micros / 1000);
 }
+
+// The current time, broken down by `convert` (local time or UTC).
+void now(LPSYSTEMTIME st, std::tm* (*convert)(const time_t*, std::tm*)) {
+  timeval tv{};
+  ::gettimeofday(&tv, nullptr);
+  std::tm tm{};
+  time_t secs = tv.tv_sec;
+  convert(&secs, &tm);
+  fill(st, tm, tv.tv_usec);
+}
 }  // namespace
 
-void WINAPI GetLocalTime(LPSYSTEMTIME st) {
-  timeval tv{};
-  ::gettimeofday(&tv, nullptr);
-  std::tm tm{};
-  time_t secs = tv.tv_sec;
-  ::localtime_r(&secs, &tm);
-  fill(st, tm, tv.tv_usec);
-}
+void WINAPI GetLocalTime(LPSYSTEMTIME st) { now(st, ::localtime_r); }
 
-void WINAPI GetSystemTime(LPSYSTEMTIME st) {
-  timeval tv{};
-  ::gettimeofday(&tv, nullptr);
-  std::tm tm{};
-  time_t secs = tv.tv_sec;
-  ::gmtime_r(&secs, &tm);
-  fill(st, tm, tv.tv_usec);
-}
+void WINAPI GetSystemTime(LPSYSTEMTIME st) { now(st, ::gmtime_r); }
 
 DWORD WINAPI GetTickCount(void) {
   timespec ts{};

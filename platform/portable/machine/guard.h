@@ -19,12 +19,28 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 namespace pw {
 
 // Sets the last error and answers FALSE, as a failing BOOL function does.
 inline BOOL fail(DWORD error) {
   SetLastError(error);
   return FALSE;
+}
+
+// The size protocol of the BOOL calls that fill a caller's buffer: a null buffer asks
+// for the size, a short one gets ERROR_MORE_DATA and the size needed.
+inline BOOL copyOut(void* out, DWORD* outLen, const void* value, DWORD size) {
+  if (out) {
+    if (*outLen < size) {
+      *outLen = size;
+      return fail(ERROR_MORE_DATA);
+    }
+    std::memcpy(out, value, size);
+  }
+  *outLen = size;
+  return TRUE;
 }
 
 // The body's answer, or `onFailure` when it raises.

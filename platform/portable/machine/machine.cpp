@@ -47,10 +47,9 @@ std::string computeRoot() {
 const std::string& root() {
   static const std::string value = [] {
     std::string r = computeRoot();
+    boot();
     return r;
   }();
-  static const bool booted = (boot(), true);
-  (void)booted;
   return value;
 }
 

@@ -178,6 +178,12 @@ bool sameShape(const SAFEARRAY* a, const SAFEARRAY* b) {
   return true;
 }
 
+// The cell at the indices, or null when they lie outside the bounds.
+BYTE* indexedCell(SAFEARRAY* psa, LONG* rgIndices) {
+  long long cell = cellOffset(psa, rgIndices);
+  return cell < 0 ? nullptr : cellAt(psa, cell);
+}
+
 }  // namespace
 
 HRESULT WINAPI SafeArrayAllocDescriptor(UINT cDims, SAFEARRAY** ppsaOut) {
@@ -358,9 +364,8 @@ HRESULT WINAPI SafeArrayUnaccessData(SAFEARRAY* psa) { return SafeArrayUnlock(ps
 
 HRESULT WINAPI SafeArrayGetElement(SAFEARRAY* psa, LONG* rgIndices, void* pv) {
   if (!psa || !rgIndices || !pv) return E_INVALIDARG;
-  long long cell = cellOffset(psa, rgIndices);
-  if (cell < 0) return DISP_E_BADINDEX;
-  BYTE* from = cellAt(psa, cell);
+  BYTE* from = indexedCell(psa, rgIndices);
+  if (!from) return DISP_E_BADINDEX;
   HRESULT hr = S_OK;
   SafeArrayLock(psa);
   if (psa->fFeatures & FADF_VARIANT) {
@@ -390,9 +395,8 @@ HRESULT WINAPI SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices, void* pv) {
   if (!psa || !rgIndices) return E_INVALIDARG;
   bool byValue = psa->fFeatures & (FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH);
   if (!pv && !byValue) return E_INVALIDARG;
-  long long cell = cellOffset(psa, rgIndices);
-  if (cell < 0) return DISP_E_BADINDEX;
-  BYTE* to = cellAt(psa, cell);
+  BYTE* to = indexedCell(psa, rgIndices);
+  if (!to) return DISP_E_BADINDEX;
   HRESULT hr = S_OK;
   SafeArrayLock(psa);
   if (psa->fFeatures & FADF_VARIANT) {

@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
   STARTUPINFOA si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                      &pi)) {
     std::fprintf(stderr, "pwlaunch: CreateProcess failed: %lu\n", GetLastError());
     return 2;
   }

@@ -15,7 +15,9 @@ int main(int argc, char** argv) {
   std::string path = argv[1];
   size_t cut = path.find('\\');
   std::string rootName = path.substr(0, cut);
-  HKEY root = rootName == "HKLM" ? HKEY_LOCAL_MACHINE : rootName == "HKCU" ? HKEY_CURRENT_USER : nullptr;
+  HKEY root = rootName == "HKLM"   ? HKEY_LOCAL_MACHINE
+              : rootName == "HKCU" ? HKEY_CURRENT_USER
+                                   : nullptr;
   if (!root || cut == std::string::npos) {
     std::fprintf(stderr, "regbytes: unknown root %s\n", rootName.c_str());
     return 2;

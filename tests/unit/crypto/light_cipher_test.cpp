@@ -148,6 +148,7 @@ TEST_F(LightCipherTest, KeyStoreCodesComeWithTheirEndLines) {
   using test::Action;
   using test::Point;
   using Op = bool (lightCrypto_Manager::*)(LONG*);
+  // One case a row: the rows have the same form by design.
   const struct {
     test::Fault fault;
     bool keyStored;

@@ -86,6 +86,7 @@ TEST(ProxyFaults, EachCodeComesWithItsEndLine) {
   using test::Action;
   using test::Point;
   constexpr DWORD kDllFail = 0x8009001D;  // NTE_PROVIDER_DLL_FAIL
+  // One case a row: the rows have the same form by design.
   const struct {
     bool light;
     test::Fault fault;

@@ -29,6 +29,7 @@ using Handler = std::function<bool(Storage_Manager_No_console&, LONG*)>;
 bool storeRc2(Storage_Manager_No_console& m, LONG* e) { return m.storeBlob(e, kRc2Args, 0); }
 
 TEST(HandlerFaults, EachCodeComesWithItsEndLineAndTheStoreStaysUntouched) {
+  // One case a row: the rows have the same form by design.
   const struct {
     test::Fault fault;
     Handler handler;

@@ -22,8 +22,9 @@ const std::string kAt(71, '@');
 const std::string kEq(71, '=');
 
 TEST(TraceFormat, StartLineIsSeparatorThenTextWithUnpaddedDateAndPaddedTime) {
-  EXPECT_EQ(TraceLog::formatBlock(0, TRACE_START, '@', at(2026, 1, 5, 7, 4, 9, 7), "PWEXE MAIN - Start"),
-            kAt + "\r\n" + "2026-1-5  7:04:09:007\tPWEXE MAIN - Start\r\n");
+  EXPECT_EQ(
+      TraceLog::formatBlock(0, TRACE_START, '@', at(2026, 1, 5, 7, 4, 9, 7), "PWEXE MAIN - Start"),
+      kAt + "\r\n" + "2026-1-5  7:04:09:007\tPWEXE MAIN - Start\r\n");
 }
 
 TEST(TraceFormat, EndLineIsTextThenSeparatorBothIndented) {
