@@ -59,7 +59,7 @@ struct Store : pw::handles::ObjectOf<pw::handles::Kind::CertStore> {
 // ---- handles ----
 Context* liveContext(PCCERT_CONTEXT handle);
 Store* liveStore(HCERTSTORE handle);  // open stores only
-Store* newStore();  // null when the table cannot take it
+Store* newStore();                    // null when the table cannot take it
 // A new context over a DER certificate, holding no reference and in no store; null
 // (with the last error set) when the bytes are no certificate.
 std::unique_ptr<Context> decodeCertificate(const BYTE* der, DWORD size);
