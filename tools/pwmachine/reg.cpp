@@ -143,6 +143,8 @@ int failure(LONG status) {
       return failure("This root key is not available on this machine.");
     case ERROR_INVALID_PARAMETER:
       return failure("The registry refused a name or the data (error 87: invalid parameter).");
+    case ERROR_NO_SYSTEM_RESOURCES:  // a key deeper than the registry allows
+      return failure("Insufficient system resources exist to complete the requested service.");
     default:
       return failure(format("The registry operation failed with error %ld.", long(status)));
   }

@@ -66,6 +66,9 @@ class Hive {
   LONG markSystemOwned(const std::vector<std::string>& path);
   LONG deleteSystemTree(const std::vector<std::string>& path);
 
+  // Puts what is committed on the disk now rather than when the process ends.
+  void flush() { flushLog(); }
+
  private:
   Hive(sqlite3* db, bool writable, std::string path, bool newLog)
       : db_(db), writable_(writable), newLog_(newLog), path_(std::move(path)) {}

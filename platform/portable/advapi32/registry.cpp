@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "advapi32/hive.h"
+#include "advapi32/key_path.h"
 #include "kernel32/handles.h"
 #include "machine/faults.h"
 #include "machine/guard.h"
@@ -18,11 +19,12 @@ using pw::faults::injected;
 using pw::faults::Point;
 using pw::registry::Hive;
 using pw::registry::HiveId;
+using pw::registry::kMaxValueName;
+using pw::registry::openKeyPath;
+using pw::registry::splitKeyPath;
 
 constexpr REGSAM kWriteRights =
     KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER;
-constexpr size_t kMaxKeyName = 255;
-constexpr size_t kMaxValueName = 16383;
 constexpr LSTATUS kNoMemory = ERROR_NOT_ENOUGH_MEMORY;
 
 // The key a handle stands for.
@@ -30,6 +32,7 @@ struct OpenKey {
   Hive* hive = nullptr;
   int64_t id = 0;
   REGSAM access = 0;
+  size_t level = 0;  // in the registry's namespace (advapi32/key_path.h)
 };
 
 struct KeyObject : pw::handles::ObjectOf<pw::handles::Kind::RegistryKey> {
@@ -56,44 +59,17 @@ LONG resolve(HKEY h, OpenKey* key) {
     if (!key->hive) return ERROR_REGISTRY_IO_FAILED;
     key->id = Hive::kRootId;
     key->access = KEY_ALL_ACCESS;
-    if (h == HKEY_CLASSES_ROOT)  // the machine's classes; no per-user merge
+    key->level = pw::registry::rootLevel(h == HKEY_CURRENT_USER ? HiveId::User : HiveId::Machine);
+    if (h == HKEY_CLASSES_ROOT) {  // the machine's classes; no per-user merge
+      key->level = pw::registry::kClassesRootLevel;
       return key->hive->createPath(Hive::kRootId, {"Software", "Classes"}, &key->id, nullptr);
+    }
     return ERROR_SUCCESS;
   }
   auto* object = pw::handles::objectFor<KeyObject>(h);
   if (!object) return ERROR_INVALID_HANDLE;
   *key = object->key;
   return ERROR_SUCCESS;
-}
-
-// Splits "a\b\c" into its names. A name longer than a key name may be is refused.
-LONG splitPath(LPCSTR sub, std::vector<std::string>* out) {
-  if (!sub) return ERROR_SUCCESS;
-  std::string_view rest(sub);
-  while (!rest.empty()) {
-    size_t cut = rest.find('\\');
-    std::string_view name = rest.substr(0, cut);
-    if (!name.empty()) {
-      if (name.size() > kMaxKeyName) return ERROR_INVALID_PARAMETER;
-      out->emplace_back(name);
-    }
-    if (cut == std::string_view::npos) break;
-    rest.remove_prefix(cut + 1);
-  }
-  return ERROR_SUCCESS;
-}
-
-// The key a handle stands for and the names of the path below it.
-LONG resolvePath(HKEY h, LPCSTR sub, OpenKey* from, std::vector<std::string>* path) {
-  if (LONG st = resolve(h, from)) return st;
-  return splitPath(sub, path);
-}
-
-// The access a new handle of `from`'s hive gets; write rights need a writable hive.
-LONG grant(const OpenKey& from, REGSAM desired, OpenKey* key) {
-  *key = OpenKey{from.hive, 0, expand(desired)};
-  return (key->access & kWriteRights) && !key->hive->writable() ? ERROR_ACCESS_DENIED
-                                                                : ERROR_SUCCESS;
 }
 
 LONG newHandle(const OpenKey& key, PHKEY result) {
@@ -131,11 +107,14 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesire
   return pw::guarded(kNoMemory, [&]() -> LSTATUS {
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
-    OpenKey from, key;
+    OpenKey from;
+    if (LONG st = resolve(hKey, &from)) return st;
     std::vector<std::string> path;
-    if (LONG st = resolvePath(hKey, lpSubKey, &from, &path)) return st;
-    if (LONG st = grant(from, samDesired, &key)) return st;
-    if (LONG st = key.hive->openPath(from.id, path, &key.id)) return st;
+    if (LONG st = splitKeyPath(lpSubKey, &path)) return st;
+    OpenKey key{from.hive, 0, expand(samDesired), from.level + path.size()};
+    // A missing key is missing before the hive's protection is looked at.
+    if (LONG st = openKeyPath(key.hive, from.id, from.level, path, &key.id)) return st;
+    if ((key.access & kWriteRights) && !key.hive->writable()) return ERROR_ACCESS_DENIED;
     return newHandle(key, phkResult);
   });
 }
@@ -147,13 +126,23 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD d
   return pw::guarded(kNoMemory, [&]() -> LSTATUS {
     if (!phkResult || !lpSubKey) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
-    if (lpSubKey[0] == '\\') return ERROR_BAD_PATHNAME;
     if (dwOptions & ~(REG_OPTION_VOLATILE | 0x4 /* backup */ | 0x8 /* open link */))
       return ERROR_INVALID_PARAMETER;
-    OpenKey from, key;
+    OpenKey from;
+    if (LONG st = resolve(hKey, &from)) return st;
     std::vector<std::string> path;
-    if (LONG st = resolvePath(hKey, lpSubKey, &from, &path)) return st;
-    if (LONG st = grant(from, samDesired, &key)) return st;
+    if (LONG st = splitKeyPath(lpSubKey, &path)) return st;
+    OpenKey key{from.hive, 0, expand(samDesired), from.level + path.size()};
+    if ((key.access & kWriteRights) && !key.hive->writable()) return ERROR_ACCESS_DENIED;
+    // Of a path that breaks Windows' limits, the keys before the first name that does
+    // are made, as Windows makes them one by one.
+    auto [at, error] = pw::registry::firstBeyondLimits(from.level, path);
+    if (at < path.size()) {
+      path.resize(at);
+      int64_t id;
+      if (LONG st = key.hive->createPath(from.id, path, &id, nullptr)) return st;
+      return error;
+    }
     if (LONG st = key.hive->createPath(from.id, path, &key.id, lpdwDisposition)) return st;
     return newHandle(key, phkResult);
   });
@@ -270,9 +259,12 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
   return pw::guarded(kNoMemory, [&]() -> LSTATUS {
     if (!lpSubKey) return ERROR_INVALID_PARAMETER;
     OpenKey from;
+    if (LONG st = resolve(hKey, &from)) return st;
     std::vector<std::string> path;
-    if (LONG st = resolvePath(hKey, lpSubKey, &from, &path)) return st;
+    if (LONG st = splitKeyPath(lpSubKey, &path)) return st;
     if (path.empty()) return from.hive->deleteKeyItself(from.id);  // "" deletes the key itself
+    int64_t id;
+    if (LONG st = openKeyPath(from.hive, from.id, from.level, path, &id)) return st;
     std::string last = path.back();
     path.pop_back();
     int64_t parent;
@@ -284,7 +276,9 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
 LSTATUS WINAPI RegFlushKey(HKEY hKey) {
   return pw::guarded(kNoMemory, [&]() -> LSTATUS {
     OpenKey key;
-    return resolve(hKey, &key);  // every change is committed already
+    if (LONG st = resolve(hKey, &key)) return st;
+    key.hive->flush();  // every change is committed already; this puts it on the disk
+    return ERROR_SUCCESS;
   });
 }
 

@@ -4,9 +4,9 @@
 #include <pwplatform.h>
 
 #include "advapi32/hive.h"
+#include "advapi32/key_path.h"
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace {
@@ -14,20 +14,16 @@ namespace {
 using pw::registry::Hive;
 using pw::registry::HiveId;
 
-// The hive of a predefined root and the names of a path below it.
+// The hive of a predefined root and the names of a path below it, within Windows' limits.
 LONG locate(HKEY root, LPCSTR sub, Hive** hive, std::vector<std::string>* path) {
   if (root != HKEY_LOCAL_MACHINE && root != HKEY_CURRENT_USER) return ERROR_INVALID_HANDLE;
   if (!sub) return ERROR_INVALID_PARAMETER;
-  *hive = Hive::get(root == HKEY_CURRENT_USER ? HiveId::User : HiveId::Machine);
-  if (!*hive) return ERROR_REGISTRY_IO_FAILED;
-  std::string_view rest(sub);
-  while (!rest.empty()) {
-    size_t cut = rest.find('\\');
-    if (std::string_view name = rest.substr(0, cut); !name.empty()) path->emplace_back(name);
-    if (cut == std::string_view::npos) break;
-    rest.remove_prefix(cut + 1);
-  }
-  return ERROR_SUCCESS;
+  HiveId id = root == HKEY_CURRENT_USER ? HiveId::User : HiveId::Machine;
+  if (LONG st = pw::registry::splitKeyPath(sub, path)) return st;
+  if (auto limit = pw::registry::firstBeyondLimits(pw::registry::rootLevel(id), *path); limit.error)
+    return limit.error;
+  *hive = Hive::get(id);
+  return *hive ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED;
 }
 
 }  // namespace
