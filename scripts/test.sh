@@ -13,7 +13,7 @@ ctest --preset default -j "$jobs" || status=1
 echo "== portable build under ASan and UBSan =="
 ctest --preset asan -j "$jobs" || status=1
 if [ -x tests/conformance/run_probes.sh ]; then
-  echo "== conformance probes (portable against Wine) =="
+  echo "== conformance probes (portable and Wine against the recorded references) =="
   tests/conformance/run_probes.sh || status=1
 fi
 if [ -x tests/fuzz/run.sh ]; then

@@ -1,16 +1,29 @@
 #!/bin/sh
-# Runs each conformance probe on the portable platform and, built for Windows, under
-# Wine, and compares the two outputs line by line. Exit 0 when every pair is identical.
+# Runs each conformance probe on the portable platform and compares its output line by
+# line with the reference recorded from Wine in expected/<probe>.txt; where Wine is
+# installed it runs the Windows build of the probe under Wine too and compares that
+# with the same reference, so that a Wine upgrade which changes an answer is seen
+# instead of silently moving the reference. Exit 0 when every output matches.
 #
-#   run_probes.sh [portable-build-dir] [mingw-build-dir]
+#   run_probes.sh [--regenerate] [portable-build-dir] [mingw-build-dir]
 #
+# --regenerate records Wine's outputs as the new references (Wine required): do it on
+# purpose only, after checking each changed line against Windows' documentation.
 # Defaults: build/default and build/mingw under the source tree. WINEPREFIX is taken
-# from the environment, or a temporary one is made (and removed afterwards).
+# from the environment, or a temporary one is made (and removed afterwards). The probes'
+# inputs (a key pair and a certificate made once by openssl) are in inputs/.
 set -eu
 
-src=$(cd "$(dirname "$0")/../.." && pwd)
+regenerate=
+if [ "${1:-}" = "--regenerate" ]; then
+  regenerate=1
+  shift
+fi
+here=$(cd "$(dirname "$0")" && pwd)
+src=$(cd "$here/../.." && pwd)
 native_bin=${1:-$src/build/default}/bin
 windows_bin=${2:-$src/build/mingw}/bin
+expected=$here/expected
 pass=5077e1f3a0c21b9d44e7086e3f52d1aa9c0b7e6513f8c2d4e6a7b9c1d3e5
 
 work=$(mktemp -d /tmp/pw-probes-XXXXXX)
@@ -20,40 +33,57 @@ if [ -z "${WINEPREFIX:-}" ]; then
   own_prefix=1
 fi
 export WINEPREFIX WINEDEBUG=-all
+have_wine=
+command -v wine >/dev/null 2>&1 && have_wine=1
+if [ -n "$regenerate" ] && [ -z "$have_wine" ]; then
+  echo "--regenerate needs Wine" >&2
+  exit 2
+fi
 cleanup() {
-  [ -n "$own_prefix" ] && wineserver -k 2>/dev/null || true
+  [ -n "$own_prefix" ] && [ -n "$have_wine" ] && wineserver -k 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
 
 status=0
-# probe name, then its arguments
-compare() {
-  probe=$1
-  shift
-  for f in "$native_bin/$probe" "$windows_bin/$probe.exe"; do
-    [ -f "$f" ] || { echo "missing $f (build the $probe target first)" >&2; status=2; return; }
-  done
-  PW_MACHINE_ROOT=$work/machine "$native_bin/$probe" "$@" >"$work/$probe.portable"
-  wine "$windows_bin/$probe.exe" "$@" 2>/dev/null | tr -d '\r' >"$work/$probe.wine"
-  if diff -u "$work/$probe.wine" "$work/$probe.portable"; then
-    echo "$probe: $(wc -l <"$work/$probe.portable") lines identical under Wine and portable"
+# against REFERENCE OUTPUT LABEL: compares one output with the recorded reference.
+against() {
+  if diff -u "$1" "$2" >"$work/diff"; then
+    echo "$3: $(wc -l <"$2") lines as recorded"
   else
-    echo "$probe: outputs differ (- Wine, + portable)" >&2
+    echo "$3: differs from the recorded reference (- recorded, + $3)" >&2
+    cat "$work/diff" >&2
     status=1
   fi
 }
 
-compare crypto_probe "$pass"
-compare registry_probe
-compare file_probe
-# A key pair made by OpenSSL, in CryptoAPI's PRIVATEKEYBLOB layout.
-keyblob=$(openssl genrsa 1024 2>/dev/null | openssl rsa -outform MSBLOB 2>/dev/null |
-  od -An -v -tx1 | tr -d ' \n')
-compare key_probe "$keyblob"
-# A self-signed certificate made by OpenSSL.
-openssl req -x509 -newkey rsa:1024 -nodes -keyout "$work/probe.key" -outform DER \
-  -out "$work/probe.der" -subj "/CN=Probe/O=Velmora" -days 30 2>/dev/null
-compare cert_probe "$work/probe.der"
-compare com_probe
+# probe name, then its arguments
+probe() {
+  name=$1
+  shift
+  [ -f "$native_bin/$name" ] || { echo "missing $native_bin/$name" >&2; status=2; return; }
+  if [ -n "$have_wine" ]; then
+    if [ -f "$windows_bin/$name.exe" ]; then
+      wine "$windows_bin/$name.exe" "$@" 2>/dev/null | tr -d '\r' >"$work/$name.wine"
+      [ -n "$regenerate" ] && cp "$work/$name.wine" "$expected/$name.txt"
+    else
+      echo "missing $windows_bin/$name.exe (build the mingw preset)" >&2
+      status=2
+    fi
+  fi
+  [ -f "$expected/$name.txt" ] || { echo "no reference $expected/$name.txt" >&2; status=2; return; }
+  rm -rf "$work/machine"
+  PW_MACHINE_ROOT=$work/machine "$native_bin/$name" "$@" >"$work/$name.portable"
+  against "$expected/$name.txt" "$work/$name.portable" "$name portable"
+  [ -f "$work/$name.wine" ] && against "$expected/$name.txt" "$work/$name.wine" "$name Wine"
+  return 0
+}
+
+probe crypto_probe "$pass"
+probe registry_probe
+probe file_probe
+probe key_probe "$(cat "$here/inputs/key_blob.hex")"
+probe cert_probe "$here/inputs/certificate.der"
+probe com_probe
+[ -n "$have_wine" ] || echo "Wine is not installed: compared the portable outputs only"
 exit $status
