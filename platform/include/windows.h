@@ -231,6 +231,103 @@ typedef LONG_PTR(WINAPI* FARPROC)(void);
 PW_EXTERN_C HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
 PW_EXTERN_C FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 PW_EXTERN_C BOOL WINAPI FreeLibrary(HMODULE hLibModule);
+
+// ---- kernel32: starting programs and waiting for them ----
+#define ERROR_BAD_LENGTH 24L
+#define ERROR_DIR_NOT_ROOT 144L
+#define ERROR_BAD_EXE_FORMAT 193L
+#define STARTF_USESTDHANDLES 0x00000100u
+#define CREATE_SUSPENDED 0x00000004u
+#define DETACHED_PROCESS 0x00000008u
+#define CREATE_NEW_CONSOLE 0x00000010u
+#define CREATE_UNICODE_ENVIRONMENT 0x00000400u
+#define CREATE_NO_WINDOW 0x08000000u
+#define WAIT_OBJECT_0 0x00000000u
+#define WAIT_ABANDONED 0x00000080u
+#define WAIT_TIMEOUT 258u
+#define WAIT_FAILED ((DWORD)0xFFFFFFFF)
+#define STILL_ACTIVE 259u
+
+typedef struct _STARTUPINFOA {
+  DWORD cb;
+  LPSTR lpReserved;
+  LPSTR lpDesktop;
+  LPSTR lpTitle;
+  DWORD dwX;
+  DWORD dwY;
+  DWORD dwXSize;
+  DWORD dwYSize;
+  DWORD dwXCountChars;
+  DWORD dwYCountChars;
+  DWORD dwFillAttribute;
+  DWORD dwFlags;
+  WORD wShowWindow;
+  WORD cbReserved2;
+  LPBYTE lpReserved2;
+  HANDLE hStdInput;
+  HANDLE hStdOutput;
+  HANDLE hStdError;
+} STARTUPINFOA, *LPSTARTUPINFOA;
+
+typedef struct _PROCESS_INFORMATION {
+  HANDLE hProcess;
+  HANDLE hThread;
+  DWORD dwProcessId;
+  DWORD dwThreadId;
+} PROCESS_INFORMATION, *PPROCESS_INFORMATION, *LPPROCESS_INFORMATION;
+
+PW_EXTERN_C BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
+                                       LPSECURITY_ATTRIBUTES lpProcessAttributes,
+                                       LPSECURITY_ATTRIBUTES lpThreadAttributes,
+                                       BOOL bInheritHandles, DWORD dwCreationFlags,
+                                       LPVOID lpEnvironment, LPCSTR lpCurrentDirectory,
+                                       LPSTARTUPINFOA lpStartupInfo,
+                                       LPPROCESS_INFORMATION lpProcessInformation);
+PW_EXTERN_C DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
+PW_EXTERN_C BOOL WINAPI GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode);
+
+// ---- kernel32: volume and version information ----
+#define FILE_CASE_PRESERVED_NAMES 0x00000002u
+#define FILE_UNICODE_ON_DISK 0x00000004u
+#define FILE_PERSISTENT_ACLS 0x00000008u
+#define VER_PLATFORM_WIN32s 0
+#define VER_PLATFORM_WIN32_WINDOWS 1
+#define VER_PLATFORM_WIN32_NT 2
+#define VER_NT_WORKSTATION 0x0000001
+
+typedef struct _OSVERSIONINFOA {
+  DWORD dwOSVersionInfoSize;
+  DWORD dwMajorVersion;
+  DWORD dwMinorVersion;
+  DWORD dwBuildNumber;
+  DWORD dwPlatformId;
+  CHAR szCSDVersion[128];
+} OSVERSIONINFOA, *POSVERSIONINFOA, *LPOSVERSIONINFOA;
+
+// OSVERSIONINFOA's members, then the extension: the SDK declares both in full.
+typedef struct _OSVERSIONINFOEXA {
+  DWORD dwOSVersionInfoSize;
+  DWORD dwMajorVersion;
+  DWORD dwMinorVersion;
+  DWORD dwBuildNumber;
+  DWORD dwPlatformId;
+  CHAR szCSDVersion[128];
+  WORD wServicePackMajor;
+  WORD wServicePackMinor;
+  WORD wSuiteMask;
+  BYTE wProductType;
+  BYTE wReserved;
+} OSVERSIONINFOEXA, *POSVERSIONINFOEXA, *LPOSVERSIONINFOEXA;
+
+PW_EXTERN_C BOOL WINAPI GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffer,
+                                              DWORD nVolumeNameSize,
+                                              LPDWORD lpVolumeSerialNumber,
+                                              LPDWORD lpMaximumComponentLength,
+                                              LPDWORD lpFileSystemFlags,
+                                              LPSTR lpFileSystemNameBuffer,
+                                              DWORD nFileSystemNameSize);
+PW_EXTERN_C BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
+
 // ---- kernel32: code pages ----
 #define CP_ACP 0
 #define CP_OEMCP 1

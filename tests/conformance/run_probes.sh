@@ -85,5 +85,6 @@ probe file_probe
 probe key_probe "$(cat "$here/inputs/key_blob.hex")"
 probe cert_probe "$here/inputs/certificate.der"
 probe com_probe
+probe process_probe
 [ -n "$have_wine" ] || echo "Wine is not installed: compared the portable outputs only"
 exit $status

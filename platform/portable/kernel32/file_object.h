@@ -7,7 +7,9 @@ namespace pw::kernel {
 
 struct FileObject : handles::ObjectOf<handles::Kind::File> {
   int fd = -1;
-  bool owned = true;  // the standard handles are not closed with the object
+  bool owned = true;         // the standard handles are not closed with the object
+  bool inheritable = false;  // a started program may receive it as a standard handle
+  bool readable = true;      // opened with read access
   ~FileObject() override;
 };
 

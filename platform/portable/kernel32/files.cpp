@@ -6,6 +6,7 @@
 
 #include "kernel32/file_object.h"
 #include "kernel32/paths.h"
+#include "kernel32/share_modes.h"
 #include "machine/faults.h"
 #include "machine/guard.h"
 
@@ -43,7 +44,7 @@ bool readOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 
 }  // namespace
 
-HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES,
+HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                           DWORD disposition, DWORD flags, HANDLE) {
   if (auto fault = injected(Point::CreateFileA)) {
     SetLastError(*fault);
@@ -112,8 +113,25 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTE
     }
     if (S_ISDIR(st.st_mode) && exists) oflags &= ~(O_CREAT | O_TRUNC);
     mode_t mode = (flags & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
+    // The file is emptied only once its share modes allow this handle; a handle for
+    // writing reads too where it can, so that it can carry its share-mode marks.
+    bool truncate = oflags & O_TRUNC;
+    oflags &= ~O_TRUNC;
     auto object = std::make_unique<FileObject>();  // before the descriptor, which it then owns
-    int fd = object->fd = ::open(host.c_str(), oflags, mode);
+    if ((oflags & O_ACCMODE) == O_WRONLY)
+      object->fd = ::open(host.c_str(), (oflags & ~O_WRONLY) | O_RDWR, mode);
+    if (object->fd < 0) object->fd = ::open(host.c_str(), oflags, mode);
+    int fd = object->fd;
+    if (fd >= 0 && !(oflags & O_DIRECTORY)) {
+      DWORD st = pw::kernel::markShareMode(fd, access, share);
+      if (st == ERROR_SUCCESS && truncate && ::ftruncate(fd, 0) != 0) st = errorFromErrno(errno);
+      if (st != ERROR_SUCCESS) {
+        SetLastError(st);
+        return INVALID_HANDLE_VALUE;
+      }
+    }
+    object->inheritable = security && security->bInheritHandle;
+    object->readable = wantRead;
     if (fd < 0) {
       int err = errno;
       DWORD code = err == ENOENT   ? pw::paths::missingError(host)
@@ -138,6 +156,7 @@ BOOL WINAPI ReadFile(HANDLE h, LPVOID buffer, DWORD toRead, LPDWORD read, void*)
   auto* f = pw::handles::objectFor<FileObject>(h);
   if (!f) return pw::fail(ERROR_INVALID_HANDLE);
   if (read) *read = 0;
+  if (!f->readable) return pw::fail(ERROR_ACCESS_DENIED);
   if (!buffer && toRead) return pw::fail(ERROR_NOACCESS);
   auto* at = static_cast<char*>(buffer);
   ssize_t done = whole(toRead, [&](size_t n) { return ::read(f->fd, at + n, toRead - n); });
@@ -200,6 +219,7 @@ BOOL WINAPI DeleteFileA(LPCSTR name) {
     struct stat st {};
     if (::lstat(host.c_str(), &st) != 0) return pw::fail(pw::paths::missingError(host));
     if (S_ISDIR(st.st_mode) || readOnly(st)) return pw::fail(ERROR_ACCESS_DENIED);
+    if (DWORD denied = pw::kernel::checkDeleteAllowed(host.c_str())) return pw::fail(denied);
     if (::unlink(host.c_str()) != 0) return pw::fail(errorFromErrno(errno));
     return TRUE;
   });

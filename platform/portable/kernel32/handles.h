@@ -22,10 +22,14 @@ enum class Kind : uint8_t {
   CryptHash,      // advapi32: CryptCreateHash
   CryptKey,       // advapi32: CryptDeriveKey, CryptGetUserKey, CryptGenKey, ...
   CertStore,      // crypt32: CertOpenStore, PFXImportCertStore
+  Process,        // kernel32: CreateProcessA
+  Thread,         // kernel32: CreateProcessA
 };
 
 // The kinds that CloseHandle closes.
-constexpr bool isKernelObject(Kind kind) { return kind == Kind::File; }
+constexpr bool isKernelObject(Kind kind) {
+  return kind == Kind::File || kind == Kind::Process || kind == Kind::Thread;
+}
 
 struct Object {
   explicit Object(Kind kind) : kind(kind) {}

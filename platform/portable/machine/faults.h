@@ -40,6 +40,10 @@ enum class Point {
   CryptDecrypt,
   SafeArrayCreate,
   SafeArrayCopy,
+  CreateProcessA,
+  WaitForSingleObject,
+  GetVolumeInformationA,
+  GetVersionExA,
   Count
 };
 
