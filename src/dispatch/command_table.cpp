@@ -17,6 +17,7 @@ const Command kCommands[] = {
      [](CommandContext& c, LONG* e, char* a) { return PW_checker::checkPrivateKey(e, a, c.key); }},
     {'N', 7, [](CommandContext& c, LONG* e, char* a) { return c.manager.storeBlob(e, a, 1); }},
     {'Q', 2, [](CommandContext& c, LONG* e, char* a) { return c.manager.createPKCS10(e, a); }},
+    {'R', 2, [](CommandContext& c, LONG* e, char* a) { return c.manager.setRights(e, a); }},
     {'W', 2, [](CommandContext& c, LONG* e, char* a) { return c.manager.storeHwid2(e, a); }},
 };
 

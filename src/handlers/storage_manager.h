@@ -66,4 +66,10 @@ class Storage_Manager_No_console {
   bool storeCertEnrollCertificate(LONG* error, win32::Bstr* answer);
   bool storeXEnrollAuthority(LONG* error, win32::Bstr* answer);
   bool storeCertEnrollAuthority(LONG* error, win32::Bstr* answer);
+
+  // 'R': the client's command line run with a report file, on NTFS volumes only
+  // (rights/set_rights.cpp, rights/system_checks.cpp).
+  bool setRights(LONG* error, const char* args);
+  bool GetIsFormatedNTFS();
+  bool IsOSVersionNoConsoleCompatible();
 };
