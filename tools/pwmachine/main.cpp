@@ -5,6 +5,7 @@
 #include "console.h"
 #include "reg.h"
 #include "regsvr32.h"
+#include "system_info.h"
 #include "text.h"
 
 #include <string_view>
@@ -24,6 +25,9 @@ const Command kCommands[] = {
      pwm::certutil::runCertutil},
     {"regsvr32", "registers (or with /u removes) the classes of a library, as regsvr32 does",
      pwm::regsvr32::runRegsvr32},
+    {"volume", "the file system each volume reports, and setting it", pwm::system::runVolume},
+    {"ver", "the operating-system version the machine reports, and setting it",
+     pwm::system::runVer},
 };
 
 int usage() {
