@@ -51,6 +51,14 @@ def text_line(text, depth=0):
     return b"  " * depth + b"T\t" + text
 
 
+def main_block(command, handler_lines, result, closing_depth=0):
+    """The lines WinMain writes around its handler's block."""
+    return ([separator(b"@"), text_line(b"PWEXE MAIN - Start"), text_line(command),
+             text_line(b"PWEXE MAIN - entering the switch")] + handler_lines +
+            [text_line(b"lReturn=%d" % result, closing_depth),
+             text_line(b"PWEXE MAIN - end", closing_depth), separator(b"@", closing_depth)])
+
+
 class Target:
     name = "?"
 
@@ -70,6 +78,20 @@ class Target:
 
     def certutil(self, *args):
         """pwmachine certutil on the target; file arguments are host paths."""
+        raise NotImplementedError
+
+    def install_program(self, folder, name="argdump"):
+        """Copies a test program of the build into c:\\<folder> and answers its Windows
+        path without ".exe" (the portable copy has none, as host programs have none)."""
+        raise NotImplementedError
+
+    def add_non_ntfs_drive(self, letter, host_folder):
+        """Maps a drive letter to a host folder whose volume does not report NTFS, and
+        answers the file-system name it reports."""
+        raise NotImplementedError
+
+    def report_platform_1(self):
+        """Makes GetVersionExA report platform identifier 1 (Windows 95/98/Me) to pwexe."""
         raise NotImplementedError
 
     def value(self, key, name):
@@ -199,6 +221,24 @@ class PortableTarget(Target):
     def hive_file(self):
         return os.path.join(self.root, "registry", "machine.db")
 
+    def pwmachine(self, *args):
+        return self._check(subprocess.run([os.path.join(self.bin, "pwmachine")] + list(args),
+                                          env=self.env, capture_output=True, text=True,
+                                          timeout=60))
+
+    def install_program(self, folder, name="argdump"):
+        os.makedirs(self.c_path(folder), exist_ok=True)
+        shutil.copy2(os.path.join(self.bin, name), self.c_path(os.path.join(folder, name)))
+        return "c:\\%s\\%s" % (folder, name)
+
+    def add_non_ntfs_drive(self, letter, host_folder):
+        self.set_string(r"HKLM\Software\PwPlatform\Drives", letter + ":", host_folder)
+        self.pwmachine("volume", letter + ":", "/fs", "FAT32")
+        return "FAT32"
+
+    def report_platform_1(self):
+        self.pwmachine("ver", "/platform", "1", "/version", "4.10.2222", "/csd", " A")
+
 
 def run_wine(args, env, timeout=120):
     """Runs a Wine command and collects its output through files, not pipes: Wine may
@@ -234,7 +274,9 @@ class WineTarget(Target):
         self._reset_reg = os.path.join(self.work, "reset.reg")
         with open(self._reset_reg, "w") as f:
             f.write("REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\%s]\r\n\r\n[-HKEY_CURRENT_USER\\%s]\r\n"
-                    % (r"Software\Velmora", r"Software\Velmora"))
+                    "\r\n[-HKEY_CURRENT_USER\\%s]\r\n"
+                    % (r"Software\Velmora", r"Software\Velmora",
+                       r"Software\Wine\AppDefaults\pwexe.exe"))
 
     def wine(self, *args, timeout=120):
         return run_wine(["wine"] + list(args), self.env, timeout)
@@ -285,6 +327,33 @@ class WineTarget(Target):
 
     def c_path(self, relative=""):
         return os.path.join(self.prefix, "drive_c", relative.replace("\\", "/"))
+
+    def install_program(self, folder, name="argdump"):
+        os.makedirs(self.c_path(folder), exist_ok=True)
+        shutil.copy2(os.path.join(self.bin, name + ".exe"),
+                     self.c_path(os.path.join(folder, name + ".exe")))
+        return "c:\\%s\\%s" % (folder, name)
+
+    def add_non_ntfs_drive(self, letter, host_folder):
+        # Wine 8 reports NTFS for every fixed drive; a CD-ROM drive reports CDFS. The
+        # mount manager reads drive types when it starts, so the server starts anew.
+        link = os.path.join(self.prefix, "dosdevices", letter + ":")
+        os.symlink(host_folder, link)
+        self._check(self.reg("add", r"HKLM\Software\Wine\Drives", "/v", letter + ":", "/d",
+                             "cdrom", "/f"))
+        self._restart_server()
+        return "CDFS"
+
+    def report_platform_1(self):
+        self._check(self.reg("add", r"HKCU\Software\Wine\AppDefaults\pwexe.exe", "/v",
+                             "Version", "/d", "win98", "/f"))
+
+    def _restart_server(self):
+        quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                     stderr=subprocess.DEVNULL, timeout=60)
+        subprocess.run(["wineserver", "-k"], env=self.env, **quiet)
+        subprocess.run(["wineserver", "-w"], env=self.env, **quiet)
+        subprocess.run(["wineserver", "-p"], env=self.env, **quiet)
 
     def close(self):
         subprocess.run(["wineserver", "-k"], env=self.env, stdin=subprocess.DEVNULL,

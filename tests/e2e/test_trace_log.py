@@ -4,17 +4,9 @@ import os
 import stat
 import unittest
 
-from harness import HKCU_TESSERA, HKLM_TESSERA, TargetTest, separator, text_line
+from harness import HKCU_TESSERA, HKLM_TESSERA, TargetTest, main_block, separator, text_line
 
 AT = b"@"
-
-
-def main_block(command, handler_lines, result, closing_depth=0):
-    """The lines WinMain writes around its handler's block."""
-    return ([separator(AT), text_line(b"PWEXE MAIN - Start"), text_line(command),
-             text_line(b"PWEXE MAIN - entering the switch")] + handler_lines +
-            [text_line(b"lReturn=%d" % result, closing_depth),
-             text_line(b"PWEXE MAIN - end", closing_depth), separator(AT, closing_depth)])
 
 
 def store_hwid1_block(end_line):

@@ -20,7 +20,7 @@ cmake --build "$build" -j2 --target fuzz_targets
 
 mkdir -p "$build/findings"
 status=0
-for target in fuzz_blob_args fuzz_command; do
+for target in fuzz_blob_args fuzz_command fuzz_rights; do
   corpus=$build/corpus/$target
   mkdir -p "$corpus"
   echo "== $target: $seconds s"
