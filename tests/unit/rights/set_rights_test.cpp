@@ -3,7 +3,8 @@
 #include "handlers/storage_manager.h"
 #include "machine/faults.h"
 
-#include "crypto/trace_capture.h"
+#include "common/registry.h"
+#include "common/trace.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,8 @@ namespace {
 
 using pw::faults::Action;
 using pw::faults::Point;
+using test::contains;
+using test::newTraceTexts;
 
 const std::string M = "PWEXE Storage_Manager_No_console::";
 
@@ -30,12 +33,6 @@ class SetRights : public ::testing::Test {
 
   LONG error = 0;
 };
-
-bool contains(const std::vector<std::string>& lines, const std::string& line) {
-  for (const auto& l : lines)
-    if (l == line) return true;
-  return false;
-}
 
 TEST_F(SetRights, AStartThatRaisesAnswers7021WithoutAnEndLine) {
   pw::faults::arm({Point::CreateProcessA, 0, 0, 1, Action::Raise});
@@ -68,18 +65,18 @@ TEST_F(SetRights, EachPlatformIdentifierHasItsLine) {
       {2, "OS is supporting mode no console"},
       {3, "Unknown OS version"},
   };
-  HKEY key;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\PwPlatform\\Version", 0, nullptr, 0,
-                            KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
+  const char* kVersion = "Software\\PwPlatform\\Version";
   for (auto [platform, line] : cases) {
     SCOPED_TRACE(platform);
-    RegSetValueExA(key, "PlatformId", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&platform), 4);
+    ASSERT_TRUE(test::setDword(HKEY_LOCAL_MACHINE, kVersion, "PlatformId", platform));
     EXPECT_TRUE(run("z:\\bin\\true"));
     EXPECT_TRUE(contains(newTraceTexts(), M + "IsOSVersionNoConsoleCompatible - " + line));
   }
-  RegDeleteValueA(key, "PlatformId");
-  RegCloseKey(key);
+  {
+    win32::RegKey key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kVersion, 0, KEY_SET_VALUE, key.out()), 0);
+    RegDeleteValueA(key.get(), "PlatformId");
+  }
 
   pw::faults::arm({Point::GetVersionExA, ERROR_INVALID_PARAMETER});
   EXPECT_TRUE(run("z:\\bin\\true"));
