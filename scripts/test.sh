@@ -8,16 +8,27 @@ scripts/setup.sh mingw default asan
 
 jobs=2
 status=0
+failed=
 echo "== portable build and Wine =="
-ctest --preset default -j "$jobs" || status=1
+ctest --preset default -j "$jobs" || { status=1; failed="$failed default"; }
 echo "== portable build under ASan and UBSan =="
-ctest --preset asan -j "$jobs" || status=1
+ctest --preset asan -j "$jobs" || { status=1; failed="$failed asan"; }
 if [ -x tests/conformance/run_probes.sh ]; then
   echo "== conformance probes (portable and Wine against the recorded references) =="
-  tests/conformance/run_probes.sh || status=1
+  tests/conformance/run_probes.sh || { status=1; failed="$failed conformance"; }
 fi
 if [ -x tests/fuzz/run.sh ]; then
   echo "== fuzzing (short run) =="
-  tests/fuzz/run.sh "${PW_FUZZ_SECONDS:-60}" || status=1
+  tests/fuzz/run.sh "${PW_FUZZ_SECONDS:-60}" || { status=1; failed="$failed fuzz"; }
+fi
+# The last lines say what failed: a log read from its end finds it there.
+if [ "$status" -ne 0 ]; then
+  echo "== FAILED:$failed (the failing tests are listed above, under their stage)"
+  for preset in default asan; do
+    log=build/$preset/Testing/Temporary/LastTestsFailed.log
+    [ -s "$log" ] && echo "   $preset: $(tr '\n' ' ' <"$log")"
+  done
+else
+  echo "== all stages passed"
 fi
 exit $status
