@@ -10,6 +10,8 @@
 # order, so each target gets a looked-for certificate beyond every filler in its order.
 #   bench/bench_certstore.sh [BIN_DIR] [WINDOWS_BIN_DIR]
 #   (defaults: build/default/bin and build/mingw/bin; RUNS=3 by default)
+# Arguments, work folder and Wine settings open every bench script alike: each script
+# stays whole on its own, to be run and read without the others.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bin="$(realpath "${1:-build/default/bin}")"

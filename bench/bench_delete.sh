@@ -7,6 +7,8 @@
 # re-imported. Prints medians, the cost per key and the ratios.
 #   bench/bench_delete.sh [BIN_DIR] [WINDOWS_BIN_DIR]
 #   (defaults: build/default/bin and build/mingw/bin; RUNS=5 by default)
+# Arguments, work folder and Wine settings open every bench script alike: each script
+# stays whole on its own, to be run and read without the others.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bin="$(realpath "${1:-build/default/bin}")"

@@ -1,6 +1,7 @@
 // The older enrolment control (xenroll.dll): class CEnroll with ICEnroll, ICEnroll2 and
 // ICEnroll3. Method order and names are the SDK's; on Windows builds the MinGW-w64
-// header of the same name is used.
+// header of the same name is used. The members stand in full, in the SDK's order,
+// since that order is the method table: the get_/put_ pairs repeat by necessity.
 #pragma once
 
 #include <oaidl.h>

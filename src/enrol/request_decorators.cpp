@@ -59,6 +59,8 @@ HRESULT Storage_Manager_No_console::SetIEkuExtension(IX509CertificateRequestPkcs
   return hr;
 }
 
+// Like SetIEkuExtension, with its own object and trace lines: the two decorators stay
+// apart because each is a step of its own in the request's trace.
 HRESULT Storage_Manager_No_console::SetIKeyUsageExtension(IX509CertificateRequestPkcs10* request) {
   writeTrace("PWExe Storage_Manager_No_console::SetIKeyUsageExtension - Start", TRACE_START);
   win32::ComPtr<IX509Extensions> extensions;

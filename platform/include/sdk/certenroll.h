@@ -1,7 +1,9 @@
 // The newer enrolment objects (certenroll.dll): the enumerations, interfaces and
 // identifiers this project uses, with the SDK's names, values and method order.
 // MinGW-w64 ships only a broken header of this name, so this folder is on the
-// include path of both builds and this file stands in for it.
+// include path of both builds and this file stands in for it. Each interface lists
+// every member in the SDK's order, since that order is its method table: the runs of
+// get_/put_ pairs, and the members two interfaces share, repeat by necessity.
 #pragma once
 
 #include <oaidl.h>

@@ -133,7 +133,9 @@ class PrivateKey : public ole32::DispatchObject<PrivateKey, IX509PrivateKey> {
   HRESULT STDMETHODCALLTYPE put_Existing(VARIANT_BOOL v) override {
     return putClosed([&] { existing_ = v != VARIANT_FALSE; });
   }
-  // The key never asks anything of a user, so it is always silent.
+  // The key never asks anything of a user, so it is always silent. The request object
+  // declares the same user-interface members and answers them alike: each interface is a
+  // method table of its own, so each object spells them out.
   HRESULT STDMETHODCALLTYPE get_Silent(VARIANT_BOOL* p) override {
     return enrol::outValue(VARIANT_TRUE, p);
   }

@@ -48,7 +48,8 @@ class RequestPkcs10 : public ole32::DispatchObject<RequestPkcs10, IX509Certifica
     if (!context_) return kNotInitialized;
     return enrol::outValue(context_, p);
   }
-  // The request never asks anything of a user, so it is always silent.
+  // The request never asks anything of a user, so it is always silent (as the private
+  // key object is, with the same members: each interface is its own method table).
   HRESULT STDMETHODCALLTYPE get_Silent(VARIANT_BOOL* p) override {
     return enrol::outValue(VARIANT_TRUE, p);
   }

@@ -1,7 +1,9 @@
 // CEnroll keeps the settings a caller puts (store names and locations, key
 // specification, container, provider, key generation flags, hash) and hands the work
 // to the enrolment engine. Members that would need a user interface, a file, a
-// directory service or a smart card answer E_NOTIMPL.
+// directory service or a smart card answer E_NOTIMPL. The store members come in
+// name/type/flags triples for each of the four stores, as ICEnroll declares them; each
+// stays a one-line member so the class reads against the interface line by line.
 #include "xenroll/cenroll.h"
 
 #include <xenroll.h>
