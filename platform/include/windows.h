@@ -145,6 +145,7 @@ typedef struct _FILETIME {
 #define ERROR_ALREADY_INITIALIZED 1247L
 #define ERROR_SXS_KEY_NOT_FOUND 14007L
 #define ERROR_NO_SYSTEM_RESOURCES 1450L
+#define ERROR_CANT_ACCESS_FILE 1920L
 
 // ---- kernel32: last error ----
 PW_EXTERN_C DWORD WINAPI GetLastError(void);
@@ -195,6 +196,10 @@ PW_EXTERN_C DWORD WINAPI GetTickCount(void);
 #define FILE_END 2
 #define INVALID_SET_FILE_POINTER ((DWORD)-1)
 #define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
+#define FILE_TYPE_UNKNOWN 0x0000
+#define FILE_TYPE_DISK 0x0001
+#define FILE_TYPE_CHAR 0x0002
+#define FILE_TYPE_PIPE 0x0003
 
 PW_EXTERN_C HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                                       LPSECURITY_ATTRIBUTES lpSecurityAttributes,
@@ -207,6 +212,7 @@ PW_EXTERN_C BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberO
 PW_EXTERN_C DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove,
                                         PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod);
 PW_EXTERN_C DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
+PW_EXTERN_C DWORD WINAPI GetFileType(HANDLE hFile);
 PW_EXTERN_C BOOL WINAPI CloseHandle(HANDLE hObject);
 PW_EXTERN_C BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
 PW_EXTERN_C BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName,

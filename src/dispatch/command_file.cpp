@@ -6,6 +6,7 @@
 #include "win32/result_codes.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -14,12 +15,17 @@ namespace {
 
 constexpr size_t kPiece = 25;
 
-// The file's text in wide characters; false when it cannot be opened.
+// The file's text in wide characters; false when it cannot be opened or is no disk
+// file (a pipe or a device would never end). What is read stops at the size the file
+// had when it was opened, however long a writer goes on appending.
 bool readWholeText(const char* path, std::basic_string<WCHAR>* text) {
   win32::FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
-  TextModeReader reader(file.get());
+  if (!file || GetFileType(file.get()) != FILE_TYPE_DISK) return false;
+  DWORD high = 0;
+  DWORD low = GetFileSize(file.get(), &high);
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return false;
+  TextModeReader reader(file.get(), (uint64_t(high) << 32) | low);
   char piece[kPiece + 1] = {};
   while (reader.read(piece, kPiece) > 0) {
     // A zero byte cuts its piece: only the text before it is converted.

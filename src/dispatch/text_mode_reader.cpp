@@ -7,8 +7,9 @@ int TextModeReader::next() {
     return c;
   }
   if (rawPos_ == rawLen_) {
-    DWORD got = 0;
-    if (!ReadFile(file_, raw_, sizeof raw_, &got, nullptr) || got == 0) return -1;
+    DWORD want = DWORD(left_ < sizeof raw_ ? left_ : sizeof raw_), got = 0;
+    if (want == 0 || !ReadFile(file_, raw_, want, &got, nullptr) || got == 0) return -1;
+    left_ -= got;
     rawLen_ = got;
     rawPos_ = 0;
   }

@@ -117,7 +117,9 @@ void TraceLog::writeLine(const char* text, int kind, char separator) {
         win32::FileHandle log(CreateFileA(path.c_str(), FILE_APPEND_DATA,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                           FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (log) {
+        // Only a disk file takes lines: a pipe or a device in the log's place could
+        // hold the run up, or swallow its lines unseen.
+        if (log && GetFileType(log.get()) == FILE_TYPE_DISK) {
           SYSTEMTIME now{};
           GetLocalTime(&now);
           // One write per call, so that lines of overlapping runs never mix.

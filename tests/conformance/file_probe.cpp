@@ -89,6 +89,11 @@ int main() {
   line("read back", long(got), data);
   ReadFile(h, data, sizeof data, &got, nullptr);
   line("read at end", long(got));
+  line("type of a file", long(GetFileType(h)));
+  CloseHandle(h);
+  h = CreateFileA("c:\\pwprobe", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  line("type of a folder", long(GetFileType(h)));
   CloseHandle(h);
 
   DWORD attrs = GetFileAttributesA("c:\\pwprobe");

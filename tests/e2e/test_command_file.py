@@ -2,6 +2,7 @@
 
 import os
 import struct
+import subprocess
 import unittest
 
 from harness import HWID_KEY, TargetTest, separator, text_line
@@ -46,6 +47,33 @@ class CommandFileTest(TargetTest):
         for text in ["F", "F,", r"F,c:\\", r"F,c:\adir"]:  # no path, or a folder
             with self.subTest(text=text):
                 self.assertEqual(self.t.run(text).code, 7031)
+
+    def test_fifo_device_or_folder_in_the_files_place_is_7031_at_once(self):
+        # Only a disk file is a command file: a FIFO (Windows sees the host's FIFOs as
+        # reparse points it cannot open; Wine opens them as pipes), a device or a
+        # folder answers at once, even while a writer keeps a FIFO full.
+        self.t.trace_on()
+        os.mkfifo(self.t.c_path("idle.fifo"))
+        os.mkfifo(self.t.c_path("busy.fifo"))
+        os.makedirs(self.t.c_path("adir"))
+        writer = subprocess.Popen(["sh", "-c", 'exec yes > "$0"', self.t.c_path("busy.fifo")],
+                                  stderr=subprocess.DEVNULL)
+        self.addCleanup(writer.wait)
+        self.addCleanup(writer.kill)
+        for path in [r"c:\idle.fifo", r"c:\busy.fifo", r"Z:\dev\zero", r"c:\adir"]:
+            with self.subTest(path=path):
+                if os.path.exists(self.t.log_path()):
+                    os.remove(self.t.log_path())
+                self.assertEqual(self.t.run("F," + path, timeout=60).code, 7031)
+                self.assertEqual(self.t.masked_log(), [
+                    separator(b"@"), text_line(b"PWEXE MAIN - Start"),
+                    text_line(b"F," + path.encode()), separator(b"@", 1),
+                    text_line(b"PWEXE Storage_Manager_No_console::readCommandLineFromFile - Start",
+                              1),
+                    text_line(
+                        b"PWEXE Storage_Manager_No_console::readCommandLineFromFile - End catch3",
+                        1), separator(b"@", 1)])
+        self.assertTrue(os.path.exists(self.t.c_path("idle.fifo")))
 
     def test_path_is_the_whole_rest_of_the_text(self):
         path = self.write("a,b/cmd, 1.txt", b"W,xyz")

@@ -2,9 +2,11 @@
 
 import os
 import stat
+import struct
 import unittest
 
-from harness import HKCU_TESSERA, HKLM_TESSERA, TargetTest, main_block, separator, text_line
+from harness import (HKCU_TESSERA, HKLM_TESSERA, HWID_KEY, TargetTest, main_block, separator,
+                     text_line)
 
 AT = b"@"
 
@@ -93,6 +95,14 @@ class TraceLogTest(TargetTest):
         self.t.set_string(HKCU_TESSERA, "PW_LogPath", r"c:\no_parent\logs")
         self.run_ok("H,5")
         self.assertFalse(os.path.exists(self.t.c_path("no_parent")))
+
+    def test_fifo_in_the_logs_place_takes_no_lines_and_holds_nothing_up(self):
+        self.t.trace_on()
+        os.makedirs(self.t.c_path("PWY_log"))
+        os.mkfifo(self.t.log_path())  # no reader: an open for writing would wait for one
+        r = self.t.run("H,5", timeout=60)
+        self.assertEqual(r.code, 0, r)
+        self.assertEqual(self.t.value(HWID_KEY, "Blob"), (4, struct.pack("<i", 5)))
 
     def test_overlong_settings_are_cut_safely(self):
         self.t.trace_on()

@@ -1,7 +1,11 @@
 // Files and folders over POSIX calls, with Windows' answers: dispositions,
 // ERROR_ALREADY_EXISTS on a successful open of an existing file, read-only files
-// refused for writing and deleting, folders refused as files. The functions that
-// build paths run inside the guard; the ones that only make system calls cannot raise.
+// refused for writing and deleting, folders refused as files. Only regular files and
+// folders open at all: a FIFO, socket or device of the host is what Windows shows for
+// such a file on its own disks (a reparse point of a kind it does not handle), which
+// no open reaches (ERROR_CANT_ACCESS_FILE), and no open ever waits for a FIFO's other
+// end. The functions that build paths run inside the guard; the ones that only make
+// system calls cannot raise.
 #include <windows.h>
 
 #include "kernel32/file_object.h"
@@ -42,6 +46,9 @@ ssize_t whole(size_t size, Call call) {
 // Windows' read-only attribute is the owner's write bit here; it binds root too.
 bool readOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 
+// What a file handle may stand for: a regular file or a folder.
+bool openable(const struct stat& st) { return S_ISREG(st.st_mode) || S_ISDIR(st.st_mode); }
+
 }  // namespace
 
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
@@ -74,6 +81,10 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
 
     struct stat st {};
     bool exists = ::stat(host.c_str(), &st) == 0;
+    if (exists && !openable(st)) {
+      SetLastError(ERROR_CANT_ACCESS_FILE);
+      return INVALID_HANDLE_VALUE;
+    }
     if (exists && S_ISDIR(st.st_mode)) {
       if (!(flags & FILE_FLAG_BACKUP_SEMANTICS) || disposition == CREATE_NEW ||
           disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING) {
@@ -117,12 +128,30 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
     // writing reads too where it can, so that it can carry its share-mode marks.
     bool truncate = oflags & O_TRUNC;
     oflags &= ~O_TRUNC;
+    // A FIFO put in the file's place since the stat above must not hold the open up:
+    // O_NONBLOCK opens it at once, and the fstat below refuses it. On regular files
+    // and folders the flag changes nothing.
+    oflags |= O_NONBLOCK;
     auto object = std::make_unique<FileObject>();  // before the descriptor, which it then owns
     if ((oflags & O_ACCMODE) == O_WRONLY)
       object->fd = ::open(host.c_str(), (oflags & ~O_WRONLY) | O_RDWR, mode);
     if (object->fd < 0) object->fd = ::open(host.c_str(), oflags, mode);
     int fd = object->fd;
-    if (fd >= 0 && !(oflags & O_DIRECTORY)) {
+    if (fd < 0) {
+      int err = errno;
+      DWORD code = err == ENOENT   ? pw::paths::missingError(host)
+                   : err == EEXIST ? DWORD(ERROR_FILE_EXISTS)
+                   : err == ENXIO  ? DWORD(ERROR_CANT_ACCESS_FILE)  // a FIFO with no reader
+                                   : errorFromErrno(err);
+      SetLastError(code);
+      return INVALID_HANDLE_VALUE;
+    }
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0 || !openable(opened)) {
+      SetLastError(ERROR_CANT_ACCESS_FILE);
+      return INVALID_HANDLE_VALUE;  // the object closes the descriptor
+    }
+    if (!(oflags & O_DIRECTORY)) {
       DWORD st = pw::kernel::markShareMode(fd, access, share);
       if (st == ERROR_SUCCESS && truncate && ::ftruncate(fd, 0) != 0) st = errorFromErrno(errno);
       if (st != ERROR_SUCCESS) {
@@ -132,14 +161,6 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
     }
     object->inheritable = security && security->bInheritHandle;
     object->readable = wantRead;
-    if (fd < 0) {
-      int err = errno;
-      DWORD code = err == ENOENT   ? pw::paths::missingError(host)
-                   : err == EEXIST ? DWORD(ERROR_FILE_EXISTS)
-                                   : errorFromErrno(err);
-      SetLastError(code);
-      return INVALID_HANDLE_VALUE;
-    }
     bool existed = exists && (disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS);
     SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
     HANDLE handle = pw::handles::addObject<HANDLE>(std::move(object));
@@ -209,6 +230,22 @@ DWORD WINAPI GetFileSize(HANDLE h, LPDWORD high) {
   if (high) *high = DWORD(uint64_t(st.st_size) >> 32);
   SetLastError(ERROR_SUCCESS);
   return DWORD(st.st_size);
+}
+
+// A handle of this platform is a disk file, unless it is a standard handle, which
+// answers for what the host connected to it.
+DWORD WINAPI GetFileType(HANDLE h) {
+  auto* f = pw::handles::objectFor<FileObject>(h);
+  struct stat st {};
+  if (!f || ::fstat(f->fd, &st) != 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FILE_TYPE_UNKNOWN;
+  }
+  SetLastError(ERROR_SUCCESS);
+  if (openable(st)) return FILE_TYPE_DISK;
+  if (S_ISCHR(st.st_mode)) return FILE_TYPE_CHAR;
+  if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return FILE_TYPE_PIPE;
+  return FILE_TYPE_UNKNOWN;
 }
 
 BOOL WINAPI DeleteFileA(LPCSTR name) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 namespace {
@@ -16,13 +17,15 @@ void writeFile(const char* path, const std::string& bytes) {
   CloseHandle(h);
 }
 
-// All pieces of at most `piece` bytes, joined, and how many reads delivered text.
-std::string readAll(const std::string& bytes, size_t piece, int* reads = nullptr) {
+// All pieces of at most `piece` bytes of the file's first `limit` bytes, joined, and
+// how many reads delivered text.
+std::string readAll(const std::string& bytes, size_t piece, int* reads = nullptr,
+                    uint64_t limit = UINT64_MAX) {
   writeFile("c:\\textmode.txt", bytes);
   HANDLE h = CreateFileA("c:\\textmode.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   EXPECT_NE(h, INVALID_HANDLE_VALUE);
-  TextModeReader reader(h);
+  TextModeReader reader(h, limit);
   std::string out;
   char buf[64];
   int count = 0;
@@ -60,6 +63,13 @@ TEST(TextModeReader, ThousandCharactersComeInFortyPieces) {
   int reads = 0;
   EXPECT_EQ(readAll(std::string(1000, 'q'), 25, &reads), std::string(1000, 'q'));
   EXPECT_EQ(reads, 40);
+}
+
+TEST(TextModeReader, StopsAtTheLimitEvenInsideALineEnd) {
+  std::string bytes(600, 'x');
+  EXPECT_EQ(readAll(bytes, 25, nullptr, 513), std::string(513, 'x'));
+  EXPECT_EQ(readAll("ab\r\ncd", 25, nullptr, 3), "ab\r");
+  EXPECT_EQ(readAll("abc", 25, nullptr, 0), "");
 }
 
 // The command file's own cases (zero bytes, ANSI text, unreadable files) run end to
