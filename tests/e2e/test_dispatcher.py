@@ -32,7 +32,17 @@ class DispatcherTest(TargetTest):
 
     def test_blanks_belong_to_their_field(self):
         self.run_ok("W, a  b ")
-        self.assertEqual(self.t.value(HWID_KEY, "Hwid2"), (1, self.t.sz(b" a  b ")))
+        self.assertEqual(self.t.value(HWID_KEY, "Hwid2"), (1, b" a  b "))
+
+    def test_bytes_up_to_blank_before_the_text_are_skipped(self):
+        # Windows' C start-up code skips every byte of value 0x20 or less between the
+        # program's name and the command text.
+        for number, text in enumerate([" H,1", "\tH,2", "     H,3", " \t\x01\x1f\x20H,4"], 1):
+            with self.subTest(text=text):
+                self.run_ok(text)
+                self.assertEqual(self.t.value(HWID_KEY, "Blob"), (4, struct.pack("<i", number)))
+        self.assertEqual(self.t.run(" \t ").code, 7007)
+        self.assertEqual(self.t.value(HWID_KEY, "Blob"), (4, struct.pack("<i", 4)))
 
     def test_full_result_code_reaches_the_client(self):
         # 7007 does not fit in 8 bits: the harness reads the full code on both targets.

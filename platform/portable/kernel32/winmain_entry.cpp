@@ -1,7 +1,9 @@
 // The start-up code of a windowless program: the command text is the rest of the
 // command line, i.e. the arguments after the program's name joined by single
-// blanks. A Unix exit status keeps only 8 bits, so the full result code is also
-// written to standard output as one decimal line.
+// blanks, without the bytes of value 0x20 or less in front of it, which Windows' C
+// start-up code skips between the program's name and the text it hands WinMain. A
+// Unix exit status keeps only 8 bits, so the full result code is also written to
+// standard output as one decimal line.
 #include <windows.h>
 
 #include <cstdio>
@@ -13,7 +15,9 @@ int main(int argc, char** argv) {
     if (i > 1) text += ' ';
     text += argv[i];
   }
-  int code = WinMain(nullptr, nullptr, text.data(), SW_SHOWDEFAULT);
+  size_t start = 0;
+  while (start < text.size() && static_cast<unsigned char>(text[start]) <= 0x20) ++start;
+  int code = WinMain(nullptr, nullptr, text.data() + start, SW_SHOWDEFAULT);
   std::printf("%d\n", code);
   std::fflush(stdout);
   return code & 0xFF;
