@@ -7,6 +7,8 @@
 #include "win32/result_codes.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
 
 namespace {
 
@@ -54,8 +56,16 @@ bool Storage_Manager_No_console::storeHwid2(LONG* error, const char* args) {
     *error = rc::kKeyNotWritable;
     return false;  // no end line on failure
   }
-  if (RegSetValueExA(key.get(), "Hwid2", 0, REG_SZ, reinterpret_cast<const BYTE*>(args),
-                     DWORD(std::strlen(args))) != ERROR_SUCCESS) {
+  // The text's own bytes, with the guard byte behind them instead of its terminator.
+  size_t length = std::strlen(args);
+  std::unique_ptr<BYTE[]> text(new (std::nothrow) BYTE[length + 1]);
+  if (!text) {
+    *error = rc::kValueNotWritten;
+    return false;
+  }
+  std::memcpy(text.get(), args, length);
+  text[length] = win32::kDataGuardByte;
+  if (RegSetValueExA(key.get(), "Hwid2", 0, REG_SZ, text.get(), DWORD(length)) != ERROR_SUCCESS) {
     *error = rc::kValueNotWritten;
     return false;
   }

@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr BYTE kGuardByte = 0xFF;
 constexpr const char* kEndFalse = "PWEXE Storage_Manager_No_console::storeBlob - End false";
 
 HKEY hiveOf(char letter) {
@@ -51,11 +50,9 @@ bool Storage_Manager_No_console::storeBlob(LONG* error, const char* args, int se
         *error = rc::kDecodesToNothing;
         return traceFail(kEndFalse);
       }
-      // Windows's RegSetValueExA takes a zero byte right behind string data as the
-      // terminator the caller forgot to count; a non-zero guard byte behind the
-      // buffer keeps every value to exactly the decoded bytes.
+      // The guard byte behind the buffer keeps every value to exactly the decoded bytes.
       data = std::make_unique<BYTE[]>(size_t(length) + 1);
-      data[length] = kGuardByte;
+      data[length] = win32::kDataGuardByte;
       base64Decode(textLength, fields.valueData.c_str(), data.get(), &length);
     } catch (...) {
       data.reset();

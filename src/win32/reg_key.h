@@ -16,6 +16,11 @@ struct RegKeyTraits {
 };
 using RegKey = Owned<RegKeyTraits>;
 
+// Windows' RegSetValueExA takes a zero byte right behind string data as the
+// terminator its caller forgot to count, and stores it too. Data handed over with this
+// byte behind it is stored as exactly the bytes counted, on every platform.
+inline constexpr BYTE kDataGuardByte = 0xFF;
+
 // The longest key name is 255 characters; the walk asks for names in a buffer of
 // this many, terminator included.
 inline constexpr DWORD kKeyNameBuffer = 256;

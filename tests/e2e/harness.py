@@ -105,11 +105,6 @@ class Target:
         assert len(data) == int(size), line
         return int(type_), data
 
-    def sz(self, data):
-        """The bytes a REG_SZ value reads back as after RegSetValueExA stored `data`
-        with its own length. The portable registry stores exactly those bytes."""
-        return data
-
     def key_exists(self, key):
         return self.reg("query", key).returncode == 0
 
@@ -309,11 +304,6 @@ class WineTarget(Target):
         return subprocess.CompletedProcess(
             proc.args, proc.returncode, proc.stdout.decode("utf-8", "replace").replace("\r\n", "\n"),
             proc.stderr.decode("utf-8", "replace").replace("\r\n", "\n"))
-
-    def sz(self, data):
-        # Windows' RegSetValueExA counts a string's terminator that the caller left
-        # out when the byte after the data is zero, as it is after a C string.
-        return data + b"\0" if data and data[-1:] != b"\0" else data
 
     def certutil(self, *args):
         args = [windows_path(a) if os.path.isabs(a) else a for a in args]

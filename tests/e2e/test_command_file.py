@@ -25,7 +25,7 @@ class CommandFileTest(TargetTest):
     def test_line_end_belongs_to_the_last_field(self):
         self.write("cmd.txt", b"W,abc\r\n")
         self.run_ok(r"F,c:\cmd.txt")
-        self.assertEqual(self.t.value(HWID_KEY, "Hwid2"), (1, self.t.sz(b"abc\n")))
+        self.assertEqual(self.t.value(HWID_KEY, "Hwid2"), (1, b"abc\n"))
 
     def test_empty_file_and_second_indirection_are_unknown_commands(self):
         for content in [b"", b"F,c:\\other.txt", b"\x1aH,5"]:
@@ -78,22 +78,22 @@ class CommandFileTest(TargetTest):
     def test_path_is_the_whole_rest_of_the_text(self):
         path = self.write("a,b/cmd, 1.txt", b"W,xyz")
         self.run_ok(r"F,c:\a,b\cmd, 1.txt")
-        self.assertEqual(self.t.value(HWID_KEY, "Hwid2"), (1, self.t.sz(b"xyz")))
+        self.assertEqual(self.t.value(HWID_KEY, "Hwid2"), (1, b"xyz"))
         self.assertFalse(os.path.exists(path))
 
     def test_long_file_is_read_completely_and_zero_bytes_cut_their_piece(self):
         self.write("long.txt", b"W," + b"q" * 998)
         self.run_ok(r"F,c:\long.txt")
-        self.assertEqual(self.t.value(HWID_KEY, "Hwid2"), (1, self.t.sz(b"q" * 998)))
+        self.assertEqual(self.t.value(HWID_KEY, "Hwid2"), (1, b"q" * 998))
         # First piece: "W," + 10 x A + NUL + 12 x B; the Bs are cut, the Cs read on.
         self.write("zero.txt", b"W," + b"A" * 10 + b"\0" + b"B" * 12 + b"CCC")
         self.run_ok(r"F,c:\zero.txt")
-        self.assertEqual(self.t.value(HWID_KEY, "Hwid2"), (1, self.t.sz(b"A" * 10 + b"CCC")))
+        self.assertEqual(self.t.value(HWID_KEY, "Hwid2"), (1, b"A" * 10 + b"CCC"))
 
     def test_ansi_text_passes_through_unchanged(self):
         self.write("ansi.txt", b"W,caf\xe9 \x80\x9f")
         self.run_ok(r"F,c:\ansi.txt")
-        self.assertEqual(self.t.value(HWID_KEY, "Hwid2"), (1, self.t.sz(b"caf\xe9 \x80\x9f")))
+        self.assertEqual(self.t.value(HWID_KEY, "Hwid2"), (1, b"caf\xe9 \x80\x9f"))
 
     def test_relative_path_resolves_against_the_log_folders_parent(self):
         path = self.write("rel.txt", b"H,9")

@@ -24,11 +24,12 @@ class HwidStoreTest(TargetTest):
                 self.assertTrue(self.t.key_exists(HWID_KEY))
                 self.assertIsNone(self.t.value(HWID_KEY, "Blob"))
 
-    def test_text_is_stored_with_its_own_length(self):
+    def test_text_is_stored_as_exactly_its_bytes(self):
+        # Windows' RegSetValueExA would also store a zero byte that follows the data.
         self.run_ok("W,ABC")
-        self.assertEqual(self.t.value(HWID_KEY, "Hwid2"), (1, self.t.sz(b"ABC")))
+        self.assertEqual(self.t.value(HWID_KEY, "Hwid2"), (1, b"ABC"))
         self.run_ok("W,")
-        self.assertEqual(self.t.value(HWID_KEY, "Hwid2"), (1, self.t.sz(b"")))
+        self.assertEqual(self.t.value(HWID_KEY, "Hwid2"), (1, b""))
 
     def test_the_last_writer_wins(self):
         self.run_ok("H,1")
@@ -36,7 +37,7 @@ class HwidStoreTest(TargetTest):
         self.run_ok("W,first")
         self.run_ok("W,second")
         self.assertEqual(self.t.value(HWID_KEY, "Blob"), (4, struct.pack("<i", 2)))
-        self.assertEqual(self.t.value(HWID_KEY, "Hwid2"), (1, self.t.sz(b"second")))
+        self.assertEqual(self.t.value(HWID_KEY, "Hwid2"), (1, b"second"))
         out = self.t.reg("query", HWID_KEY).stdout
         self.assertEqual(out.lower().count("blob"), 1)
 
