@@ -104,6 +104,18 @@ class TraceLogTest(TargetTest):
         self.assertEqual(r.code, 0, r)
         self.assertEqual(self.t.value(HWID_KEY, "Blob"), (4, struct.pack("<i", 5)))
 
+    def test_log_path_one_over_255_characters_makes_not_even_its_folder(self):
+        # Both folders fit the folder limits of Windows' CreateDirectoryA; with
+        # \Portwyn.log the first makes a log path of 255 characters, the second 256.
+        self.t.trace_on()
+        fits, over = "c:\\" + "f" * 240, "c:\\" + "g" * 241
+        self.t.set_string(HKCU_TESSERA, "PW_LogPath", over)
+        self.run_ok("H,5")
+        self.assertFalse(os.path.exists(self.t.c_path(over[3:])))
+        self.t.set_string(HKCU_TESSERA, "PW_LogPath", fits)
+        self.run_ok("H,5")
+        self.assertEqual(len(self.t.log_lines(fits[3:])), 11)
+
     def test_overlong_settings_are_cut_safely(self):
         self.t.trace_on()
         self.t.set_string(HKCU_TESSERA, "PW_LogPath", "c:\\" + "p" * 300)
