@@ -13,11 +13,6 @@
 namespace pw::cert {
 namespace {
 
-std::unordered_set<Context*>& liveContexts() {
-  static auto* set = new std::unordered_set<Context*>;  // process-wide
-  return *set;
-}
-
 void setBlob(CRYPT_INTEGER_BLOB& blob, std::string& data) {
   blob.cbData = DWORD(data.size());
   blob.pbData = data.empty() ? nullptr : reinterpret_cast<BYTE*>(data.data());
@@ -137,20 +132,21 @@ BOOL expandKeyProvInfo(const std::string& stored, void* out, DWORD* outLen) {
 
 }  // namespace
 
-Context* liveContext(PCCERT_CONTEXT handle) {
-  auto* c = reinterpret_cast<Context*>(const_cast<CERT_CONTEXT*>(handle));
-  return handle && liveContexts().count(c) ? c : nullptr;
-}
+Context* liveContext(PCCERT_CONTEXT handle) { return pw::handles::objectFor<Context>(handle); }
 
 Store* liveStore(HCERTSTORE handle) {
   Store* s = pw::handles::objectFor<Store>(handle);
   return s && s->refs > 0 ? s : nullptr;
 }
 
-Store* newStore() {
+NewStore::NewStore() {
   auto store = std::make_unique<Store>();
-  Store* raw = store.get();
-  return pw::handles::addObject(std::move(store)) ? raw : nullptr;
+  store_ = store.get();
+  if (!pw::handles::addObject(std::move(store))) throw std::bad_alloc();
+}
+
+NewStore::~NewStore() {
+  if (store_) destroyStore(*store_);
 }
 
 std::unique_ptr<Context> decodeCertificate(const BYTE* der, DWORD size) {
@@ -174,14 +170,18 @@ std::unique_ptr<Context> decodeCertificate(const BYTE* der, DWORD size) {
 }
 
 Context* addMember(Store& store, std::unique_ptr<Context> context) {
-  Context* c = context.release();
+  Context* c = context.get();
+  store.members.reserve(store.members.size() + 1);  // the push below cannot fail
+  store.all.insert(c);
   c->store = &store;
   c->ctx.hCertStore = &store;
   c->member = true;
   c->slot = store.members.size();
+  if (!pw::handles::addObject(std::move(context), &c->ctx)) {
+    store.all.erase(c);
+    throw std::bad_alloc();
+  }
   store.members.push_back(c);
-  store.all.insert(c);
-  liveContexts().insert(c);
   return c;
 }
 
@@ -195,9 +195,8 @@ void maybeFreeStore(Store& store) {
 void maybeFree(Context& c) {
   if (c.refs > 0 || c.member) return;
   Store* store = c.store;
-  liveContexts().erase(&c);
   if (store) store->all.erase(&c);
-  delete &c;
+  pw::handles::destroyObject(&c.ctx);
   if (store) maybeFreeStore(*store);
 }
 }  // namespace
@@ -221,9 +220,8 @@ bool dropMembers(Store& store) {
     if (!c) continue;
     c->member = false;
     if (c->refs <= 0) {
-      liveContexts().erase(c);
       store.all.erase(c);
-      delete c;
+      pw::handles::destroyObject(&c->ctx);
     }
   }
   bool pending = !store.all.empty();
@@ -232,10 +230,7 @@ bool dropMembers(Store& store) {
 }
 
 void destroyStore(Store& store) {
-  for (Context* c : store.all) {
-    liveContexts().erase(c);
-    delete c;
-  }
+  for (Context* c : store.all) pw::handles::destroyObject(&c->ctx);
   store.all.clear();
   store.members.clear();
   pw::handles::destroyObject(&store);
@@ -309,16 +304,12 @@ PCCERT_CONTEXT WINAPI CertCreateCertificateContext(DWORD dwCertEncodingType,
     auto c = pw::cert::decodeCertificate(pbCertEncoded, cbCertEncoded);
     if (!c) return nullptr;
     // A context of its own memory store, as crypt32 makes it.
-    pw::cert::Store* store = pw::cert::newStore();
-    if (!store) {
-      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-      return PCCERT_CONTEXT(nullptr);
-    }
-    store->refs = 0;
+    pw::cert::NewStore store;
     Context* raw = pw::cert::addMember(*store, std::move(c));
     raw->member = false;
     store->members.clear();
     raw->refs = 1;
+    store.keep()->refs = 0;  // the store goes with the context
     return &raw->ctx;
   });
 }

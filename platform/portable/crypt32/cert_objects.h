@@ -1,8 +1,7 @@
-// The objects behind certificate stores and certificate contexts. A store is an object
-// of the library's one handle table. A context is handed out as the address of its
-// CERT_CONTEXT, which callers read directly, so it cannot be a table object (whose
-// address holds its type tag); contexts have a live set of their own. Both are honoured
-// only while they are live, so stale handles are refused, never followed.
+// The objects behind certificate stores and certificate contexts, both in the library's
+// one handle table. A context is handed out as the address of its CERT_CONTEXT, which
+// callers read directly, and the table keys it by that address. Both are honoured only
+// while they are live, so stale handles are refused, never followed.
 //
 // Lifetimes follow crypt32: a context lives while a caller holds a reference to it or it
 // is a member of its store; a store lives while it is open or any of its contexts lives.
@@ -22,14 +21,15 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace pw::cert {
 
 struct Store;
 
-struct Context {
-  CERT_CONTEXT ctx{};  // first: its address is the handle
+struct Context : pw::handles::ObjectOf<pw::handles::Kind::CertContext> {
+  CERT_CONTEXT ctx{};  // its address is the handle
   CERT_INFO info{};
   std::string encoded;
   std::array<BYTE, 20> sha1{};
@@ -59,11 +59,26 @@ struct Store : pw::handles::ObjectOf<pw::handles::Kind::CertStore> {
 // ---- handles ----
 Context* liveContext(PCCERT_CONTEXT handle);
 Store* liveStore(HCERTSTORE handle);  // open stores only
-Store* newStore();                    // null when the table cannot take it
+// A store being made: it goes again, with every context added to it, unless kept, so
+// that a store whose filling raises leaves nothing behind.
+class NewStore {
+ public:
+  NewStore();  // raises std::bad_alloc when the table cannot take it
+  ~NewStore();
+  NewStore(const NewStore&) = delete;
+  NewStore& operator=(const NewStore&) = delete;
+  Store* operator->() const { return store_; }
+  Store& operator*() const { return *store_; }
+  Store* keep() { return std::exchange(store_, nullptr); }
+
+ private:
+  Store* store_;
+};
 // A new context over a DER certificate, holding no reference and in no store; null
 // (with the last error set) when the bytes are no certificate.
 std::unique_ptr<Context> decodeCertificate(const BYTE* der, DWORD size);
-// Registers the context as a member of `store` and returns it.
+// Enters the context into the handle table as a member of `store` and returns it;
+// raises std::bad_alloc, with nothing changed, when it cannot.
 Context* addMember(Store& store, std::unique_ptr<Context> context);
 // Ends a membership (the context dies unless referenced).
 void removeMember(Context& context);

@@ -102,8 +102,7 @@ HCERTSTORE WINAPI CertOpenStore(LPCSTR lpszStoreProvider, DWORD dwEncodingType,
                                 HCRYPTPROV_LEGACY hCryptProv, DWORD dwFlags, const void* pvPara) {
   return pw::guarded(HCERTSTORE(nullptr), ERROR_NOT_ENOUGH_MEMORY, [&]() -> HCERTSTORE {
     if (lpszStoreProvider == CERT_STORE_PROV_MEMORY) {
-      Store* memory = pw::cert::newStore();
-      return memory ? memory : failStore(ERROR_NOT_ENOUGH_MEMORY);
+      return pw::cert::NewStore().keep();
     }
     if (lpszStoreProvider != CERT_STORE_PROV_SYSTEM_A &&
         lpszStoreProvider != CERT_STORE_PROV_SYSTEM_W)
@@ -153,14 +152,13 @@ HCERTSTORE WINAPI CertOpenStore(LPCSTR lpszStoreProvider, DWORD dwEncodingType,
         return failStore(ERROR_FILE_EXISTS);
     }
 
-    Store* store = pw::cert::newStore();
-    if (!store) return failStore(ERROR_NOT_ENOUGH_MEMORY);
+    pw::cert::NewStore store;
     store->readOnly = readOnly;
     store->root = root;
     store->path = storeKey + "\\Certificates";
     loadCertificates(*store, name);
     SetLastError(ERROR_SUCCESS);
-    return store;
+    return store.keep();
   });
 }
 

@@ -110,11 +110,7 @@ HCERTSTORE WINAPI PFXImportCertStore(CRYPT_DATA_BLOB* pPFX, LPCWSTR szPassword, 
       container = importKey(parsed.key, dwFlags);
       if (container.empty()) return nullptr;
     }
-    pw::cert::Store* store = pw::cert::newStore();
-    if (!store) {
-      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-      return HCERTSTORE(nullptr);
-    }
+    pw::cert::NewStore store;
     auto add = [&](X509* x, bool withKey) {
       std::string der = derOf(x);
       auto context =
@@ -134,6 +130,6 @@ HCERTSTORE WINAPI PFXImportCertStore(CRYPT_DATA_BLOB* pPFX, LPCWSTR szPassword, 
     for (int i = 0; parsed.others && i < sk_X509_num(parsed.others); ++i)
       add(sk_X509_value(parsed.others, i), false);
     SetLastError(ERROR_SUCCESS);
-    return store;
+    return store.keep();
   });
 }

@@ -15,12 +15,18 @@ Table& table() {
 }  // namespace
 
 uintptr_t addObject(std::unique_ptr<Object> object) noexcept {
-  if (!object) return 0;
-  auto value = reinterpret_cast<uintptr_t>(object.get());
+  const void* address = object.get();
+  return addObject(std::move(object), address);
+}
+
+uintptr_t addObject(std::unique_ptr<Object> object, const void* handle) noexcept {
+  if (!object || !handle) return 0;
+  auto value = reinterpret_cast<uintptr_t>(handle);
   try {
-    table().emplace(value, std::move(object));
+    // A handle already taken is refused; the object dies with `object` either way.
+    if (!table().try_emplace(value, std::move(object)).second) return 0;
   } catch (...) {
-    return 0;  // `object` still owns it when emplace throws
+    return 0;  // `object` still owns it when the table cannot grow
   }
   return value;
 }

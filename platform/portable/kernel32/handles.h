@@ -1,9 +1,10 @@
 // The one table of the objects behind the handles the library hands out: files,
 // registry keys, CryptoAPI providers, hashes and keys, and whatever a library adds.
-// A handle's value is its object's address, honoured only while the object is in
-// the table and only for the kind the call expects, so stale, made-up and
-// wrong-kind handles are refused, never followed. The library is single-threaded,
-// as the programs that use it are.
+// A handle's value is its object's address, or an address inside the object where
+// callers read a structure at their handle (a certificate context's CERT_CONTEXT).
+// It is honoured only while the object is in the table and only for the kind the
+// call expects, so stale, made-up and wrong-kind handles are refused, never followed.
+// The library is single-threaded, as the programs that use it are.
 #pragma once
 
 #include <windows.h>
@@ -24,6 +25,7 @@ enum class Kind : uint8_t {
   CertStore,      // crypt32: CertOpenStore, PFXImportCertStore
   Process,        // kernel32: CreateProcessA
   Thread,         // kernel32: CreateProcessA
+  CertContext,    // crypt32: certificate contexts, keyed by their CERT_CONTEXT
 };
 
 // The kinds that CloseHandle closes.
@@ -55,8 +57,10 @@ uintptr_t valueOf(H handle) {
 }
 
 // Enters an object into the table and answers its handle value; 0, with the object
-// destroyed, when the table cannot grow.
+// destroyed, when the table cannot grow. The handle is the object's address, or
+// `handle` when given: an address inside the object, so no two live objects share one.
 uintptr_t addObject(std::unique_ptr<Object> object) noexcept;
+uintptr_t addObject(std::unique_ptr<Object> object, const void* handle) noexcept;
 template <class H>
 H addObject(std::unique_ptr<Object> object) noexcept {
   uintptr_t value = addObject(std::move(object));
