@@ -3,6 +3,7 @@
 // InstallResponse installs the authority's answer. Enrolling with a certification
 // authority, templates and PFX export answer E_NOTIMPL.
 #include "certenroll/objects.h"
+#include "machine/faults.h"
 #include "ole32/com_object.h"
 
 namespace pw::certenroll {
@@ -19,6 +20,8 @@ class Enrollment : public ole32::DispatchObject<Enrollment, IX509Enrollment> {
   }
 
   HRESULT STDMETHODCALLTYPE Initialize(X509CertificateEnrollmentContext Context) override {
+    if (auto fault = faults::injected(faults::Point::IX509Enrollment_Initialize))
+      return HRESULT(*fault);
     if (request_) return kAlreadyInitialized;
     IX509CertificateRequestPkcs10* request = nullptr;
     HRESULT hr =

@@ -1,6 +1,7 @@
 // Certificate contexts: a DER certificate as CERT_INFO, the
 // reference counting of contexts and stores, and the context properties.
 #include "crypt32/cert_objects.h"
+#include "machine/faults.h"
 #include "machine/guard.h"
 
 #include "crypt32/cert_der.h"
@@ -332,6 +333,8 @@ BOOL WINAPI CertFreeCertificateContext(PCCERT_CONTEXT pCertContext) {
 
 BOOL WINAPI CertGetCertificateContextProperty(PCCERT_CONTEXT pCertContext, DWORD dwPropId,
                                               void* pvData, DWORD* pcbData) {
+  if (auto fault = pw::faults::injected(pw::faults::Point::CertGetCertificateContextProperty))
+    return fail(*fault);
   return pw::guarded(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
     Context* c = liveContext(pCertContext);
     if (!c || !pcbData) return fail(DWORD(E_INVALIDARG));

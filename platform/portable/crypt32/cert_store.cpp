@@ -5,6 +5,7 @@
 // opened, in the registry's order of their thumbprints; additions, deletions and property
 // changes are in the registry when the call returns. A damaged "Blob" is skipped.
 #include "crypt32/cert_objects.h"
+#include "machine/faults.h"
 #include "machine/guard.h"
 
 #include "advapi32/hive.h"
@@ -100,6 +101,10 @@ BOOL addContext(Store& store, std::unique_ptr<Context> fresh, DWORD disposition,
 
 HCERTSTORE WINAPI CertOpenStore(LPCSTR lpszStoreProvider, DWORD dwEncodingType,
                                 HCRYPTPROV_LEGACY hCryptProv, DWORD dwFlags, const void* pvPara) {
+  if (auto fault = pw::faults::injected(pw::faults::Point::CertOpenStore)) {
+    SetLastError(*fault);
+    return nullptr;
+  }
   return pw::guarded(HCERTSTORE(nullptr), ERROR_NOT_ENOUGH_MEMORY, [&]() -> HCERTSTORE {
     if (lpszStoreProvider == CERT_STORE_PROV_MEMORY) {
       return pw::cert::NewStore().keep();
@@ -211,6 +216,10 @@ PCCERT_CONTEXT WINAPI CertEnumCertificatesInStore(HCERTSTORE hCertStore,
 }
 
 BOOL WINAPI CertDeleteCertificateFromStore(PCCERT_CONTEXT pCertContext) {
+  if (auto fault = pw::faults::injected(pw::faults::Point::CertDeleteCertificateFromStore)) {
+    CertFreeCertificateContext(pCertContext);  // released even when the deletion fails
+    return fail(*fault);
+  }
   return pw::guarded(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
     Context* c = pw::cert::liveContext(pCertContext);
     if (!c) return fail(DWORD(E_INVALIDARG));

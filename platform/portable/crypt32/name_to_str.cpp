@@ -11,6 +11,7 @@
 
 #include <wincrypt.h>
 
+#include "machine/faults.h"
 #include "machine/guard.h"
 
 #include "kernel32/codepage.h"
@@ -186,6 +187,10 @@ std::string_view oidOfKeyName(std::string_view key) {
 DWORD WINAPI CertNameToStrA(DWORD dwCertEncodingType, PCERT_NAME_BLOB pName, DWORD dwStrType,
                             LPSTR psz, DWORD csz) {
   if (psz && csz) psz[0] = '\0';
+  if (auto fault = pw::faults::injected(pw::faults::Point::CertNameToStrA)) {
+    SetLastError(*fault);
+    return 1;  // the terminator alone, as for a name that cannot be rendered
+  }
   return pw::guarded(DWORD(1), ERROR_NOT_ENOUGH_MEMORY, [&]() -> DWORD {
     std::string text;
     if (pName && (pName->pbData || !pName->cbData)) {

@@ -44,6 +44,15 @@ enum class Point {
   WaitForSingleObject,
   GetVolumeInformationA,
   GetVersionExA,
+  SysAllocStringLen,
+  CertOpenStore,
+  CertNameToStrA,
+  CertGetCertificateContextProperty,
+  CertDeleteCertificateFromStore,
+  CoCreateInstance,
+  // Methods of the enrolment objects, named interface_method.
+  ICEnroll_put_MyStoreFlags,
+  IX509Enrollment_Initialize,
   Count
 };
 

@@ -4,6 +4,7 @@
 // factory through its DllGetClassObject, as Windows does for in-process servers.
 #include <objbase.h>
 
+#include "machine/faults.h"
 #include "machine/guard.h"
 #include "ole32/apartment.h"
 
@@ -64,6 +65,8 @@ HRESULT WINAPI CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwCl
                                 REFIID riid, LPVOID* ppv) {
   if (!ppv) return E_POINTER;
   *ppv = nullptr;
+  if (auto fault = pw::faults::injected(pw::faults::Point::CoCreateInstance))
+    return HRESULT(*fault);
   IClassFactory* factory = nullptr;
   HRESULT hr = CoGetClassObject(rclsid, dwClsContext, nullptr, IID_IClassFactory,
                                 reinterpret_cast<void**>(&factory));

@@ -5,6 +5,8 @@
 
 #include <oleauto.h>
 
+#include "machine/faults.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -45,6 +47,7 @@ BSTR WINAPI SysAllocString(const OLECHAR* psz) {
 }
 
 BSTR WINAPI SysAllocStringLen(const OLECHAR* strIn, UINT ui) {
+  if (pw::faults::injected(pw::faults::Point::SysAllocStringLen)) return nullptr;
   if (ui > kMaxBytes / sizeof(OLECHAR)) return nullptr;
   return allocate(strIn, ui * UINT(sizeof(OLECHAR)));
 }

@@ -9,6 +9,7 @@
 #include <xenroll.h>
 
 #include "certenroll/enrolment.h"
+#include "machine/faults.h"
 #include "ole32/com_object.h"
 
 #include <string>
@@ -78,7 +79,11 @@ class Enroll : public ole32::DispatchObject<Enroll, ICEnroll3> {
   HRESULT STDMETHODCALLTYPE get_MyStoreFlags(LONG* p) override {
     return enrol::outValue(s_.myFlags, p);
   }
-  HRESULT STDMETHODCALLTYPE put_MyStoreFlags(LONG v) override { return putFlags(&s_.myFlags, v); }
+  HRESULT STDMETHODCALLTYPE put_MyStoreFlags(LONG v) override {
+    if (auto fault = pw::faults::injected(pw::faults::Point::ICEnroll_put_MyStoreFlags))
+      return HRESULT(*fault);
+    return putFlags(&s_.myFlags, v);
+  }
   HRESULT STDMETHODCALLTYPE get_CAStoreName(BSTR* p) override { return getText("CA", p); }
   HRESULT STDMETHODCALLTYPE put_CAStoreName(BSTR) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE get_CAStoreType(BSTR* p) override { return getText(kSystem, p); }

@@ -1,0 +1,296 @@
+// The codes of 'K', 'E' and the store operations below them that no certificate or
+// command text can reach, each made by a platform call that fails or raises and
+// asserted with the lines it comes with; then every allocation of 'K' failing in turn.
+// The machine's personal store holds one gateway certificate whose key-provider
+// information names a container of the machine key set with an exchange key.
+#include <windows.h>
+
+#include <wincrypt.h>
+
+#include "certstore/pw_checker.h"
+#include "common/faults.h"
+#include "common/trace.h"
+
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <openssl/x509.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+using test::Action;
+using test::Point;
+
+constexpr const char* kContainer = "pw-faults";
+
+std::u16string wide(const char* text) { return std::u16string(text, text + std::strlen(text)); }
+
+// A self-signed certificate of that subject; its own key does not matter to 'K', which
+// reads the key named by the certificate's key-provider information.
+std::string certificateDer() {
+  EVP_PKEY* key = EVP_EC_gen("P-256");
+  X509* cert = X509_new();
+  X509_NAME* name = X509_get_subject_name(cert);
+  for (auto [field, value] :
+       {std::pair{"CN", "HWID"}, {"OU", "faults"}, {"O", "Velmora Portwyn Certificate"}})
+    X509_NAME_add_entry_by_txt(name, field, MBSTRING_ASC,
+                               reinterpret_cast<const unsigned char*>(value), -1, -1, 0);
+  X509_set_issuer_name(cert, name);
+  ASN1_INTEGER_set(X509_get_serialNumber(cert), 7);
+  X509_gmtime_adj(X509_getm_notBefore(cert), 0);
+  X509_gmtime_adj(X509_getm_notAfter(cert), 86400);
+  X509_set_pubkey(cert, key);
+  X509_sign(cert, key, EVP_sha256());
+  unsigned char* der = nullptr;
+  int size = i2d_X509(cert, &der);
+  std::string out(reinterpret_cast<char*>(der), size > 0 ? size_t(size) : 0);
+  OPENSSL_free(der);
+  X509_free(cert);
+  EVP_PKEY_free(key);
+  return out;
+}
+
+HCERTSTORE openMachineStore() {
+  return CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, "MY");
+}
+
+size_t certificatesInMachineStore() {
+  HCERTSTORE store = openMachineStore();
+  size_t n = 0;
+  for (PCCERT_CONTEXT c = nullptr; (c = CertEnumCertificatesInStore(store, c));) ++n;
+  CertCloseStore(store, CERT_CLOSE_STORE_FORCE_FLAG);
+  return n;
+}
+
+class CertstoreFaults : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    HCRYPTPROV provider = 0;
+    HCRYPTKEY key = 0;
+    ASSERT_TRUE(CryptAcquireContextA(&provider, kContainer, nullptr, PROV_RSA_FULL,
+                                     CRYPT_MACHINE_KEYSET | CRYPT_NEWKEYSET));
+    ASSERT_TRUE(CryptGenKey(provider, AT_KEYEXCHANGE, 0, &key));
+    CryptDestroyKey(key);
+    CryptReleaseContext(provider, 0);
+
+    std::string der = certificateDer();
+    HCERTSTORE store = openMachineStore();
+    PCCERT_CONTEXT cert = nullptr;
+    ASSERT_TRUE(CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING,
+                                                 reinterpret_cast<const BYTE*>(der.data()),
+                                                 DWORD(der.size()), CERT_STORE_ADD_NEW, &cert));
+    std::u16string container = wide(kContainer);
+    CRYPT_KEY_PROV_INFO info{};
+    info.pwszContainerName = container.data();
+    info.dwProvType = PROV_RSA_FULL;
+    info.dwFlags = CRYPT_MACHINE_KEYSET;
+    info.dwKeySpec = AT_KEYEXCHANGE;
+    ASSERT_TRUE(CertSetCertificateContextProperty(cert, CERT_KEY_PROV_INFO_PROP_ID, 0, &info));
+    CertFreeCertificateContext(cert);
+    CertCloseStore(store, 0);
+  }
+
+  // The handler's code and lines with `fault` armed for the call.
+  template <class Call>
+  std::vector<std::string> run(const test::Fault& fault, Call call, LONG* code, bool* ok) {
+    test::newTraceTexts();
+    *code = 0;
+    {
+      test::ScopedFault armed(fault);
+      *ok = call(code);
+    }
+    return test::newTraceTexts();
+  }
+};
+
+bool checkKey(LONG* error) {
+  char subject[] = "HWID: faults: Velmora Portwyn Certificate";
+  HCRYPTKEY key = 0;
+  bool ok = PW_checker::checkPrivateKey(error, subject, &key);
+  if (key) CryptDestroyKey(key);
+  return ok;
+}
+
+// getPrivateKey on the gateway certificate, found without the fault.
+bool readKey(LONG* error) {
+  HCERTSTORE store = openMachineStore();
+  PCCERT_CONTEXT cert = CertEnumCertificatesInStore(store, nullptr);
+  HCRYPTKEY key = 0;
+  bool ok = PW_checker::getPrivateKey(error, &cert, &key);
+  if (key) CryptDestroyKey(key);
+  CertCloseStore(store, CERT_CLOSE_STORE_FORCE_FLAG);
+  return ok;
+}
+
+bool renderSubject(LONG* error) {
+  HCERTSTORE store = openMachineStore();
+  PCCERT_CONTEXT cert = CertEnumCertificatesInStore(store, nullptr);
+  BSTR text = nullptr;
+  static const WCHAR kField[] = u"Subject";
+  bool ok = PW_checker::GetCertificateString(error, cert, kField, &text);
+  SysFreeString(text);
+  CertCloseStore(store, CERT_CLOSE_STORE_FORCE_FLAG);
+  return ok;
+}
+
+bool removeCertificate(LONG* error) { return deleteHwidCertificate(error, "TRUE,faults"); }
+
+TEST_F(CertstoreFaults, EachCodeComesWithItsLinesAndTheCertificateStays) {
+  // One case a row: the rows have the same form by design.
+  const struct {
+    test::Fault fault;
+    std::function<bool(LONG*)> call;
+    LONG code;
+    std::vector<const char*> lines;  // among the lines of the call, in this order
+  } cases[] = {
+      // 'K': the handler replaces the codes below it.
+      {{Point::CertOpenStore, ERROR_ACCESS_DENIED},
+       checkKey,
+       7505,
+       {"PWEXE PW_checker::OpenStore - end false",
+        "PWExe PW_checker::checkPrivateKey - return FALSE"}},
+      {{Point::CertOpenStore, 0, 0, 1, Action::Raise},
+       checkKey,
+       7504,
+       {"PWEXE PW_checker::OpenStore - Start", "PWExe PW_checker::checkPrivateKey - catch"}},
+      {{Point::CertNameToStrA, 0, 0, 1, Action::Raise},
+       checkKey,
+       7505,
+       {"PWEXE PW_checker::GetCertificateString - End CATCH",
+        "PWexe PW_checker::GetCertificate - END FALSE",
+        "PWExe PW_checker::checkPrivateKey - return FALSE"}},
+      {{Point::CertGetCertificateContextProperty, DWORD(CRYPT_E_NOT_FOUND), 1},
+       checkKey,
+       7510,
+       {"PWExe PW_checker::getPrivateKey - 2nd getcontextproperty failed",
+        "PWExe PW_checker::getPrivateKey - END FALSE", "PWEXE PW_checker::CloseStore - END",
+        "PWExe PW_checker::checkPrivateKey - end"}},
+      {{Point::CryptAcquireContextA, 0, 0, 1, Action::Raise},
+       checkKey,
+       7510,
+       {"PWExe PW_checker::getPrivateKey - CATCH", "PWEXE PW_checker::CloseStore - END",
+        "PWExe PW_checker::checkPrivateKey - end"}},
+      // getPrivateKey's own codes.
+      {{Point::CertGetCertificateContextProperty, DWORD(CRYPT_E_NOT_FOUND)},
+       readKey,
+       7506,
+       {"crypto error traced: [-2146885628]", "getcontextproperty failed",
+        "PWExe PW_checker::getPrivateKey - END FALSE"}},
+      {{Point::CertGetCertificateContextProperty, DWORD(ERROR_NOT_ENOUGH_MEMORY), 1},
+       readKey,
+       7506,
+       {"crypto error traced: [8]",
+        "PWExe PW_checker::getPrivateKey - 2nd getcontextproperty failed",
+        "PWExe PW_checker::getPrivateKey - END FALSE"}},
+      {{Point::CryptAcquireContextA, DWORD(NTE_BAD_KEYSET)},
+       readKey,
+       7508,
+       {"Provider Container Name : pw-faults", "crypto error traced: [-2146893802]",
+        "cryptacquirecontext failed", "PWExe PW_checker::getPrivateKey - END FALSE"}},
+      {{Point::CryptAcquireContextA, 0, 0, 1, Action::Raise},
+       readKey,
+       7511,
+       {"PWExe PW_checker::getPrivateKey - Provider Info End",
+        "PWExe PW_checker::getPrivateKey - CATCH"}},
+      // GetCertificateString's own.
+      {{Point::CertNameToStrA, 0, 0, 1, Action::Raise},
+       renderSubject,
+       7503,
+       {"PWEXE PW_checker::GetCertificateString - Start",
+        "PWEXE PW_checker::GetCertificateString - End CATCH"}},
+      // 'E'.
+      {{Point::CertOpenStore, ERROR_ACCESS_DENIED},
+       removeCertificate,
+       7501,
+       {"PWEXE PW_checker::openStoreForDelete - end false",
+        "PW_Store::deleteHwidCertificate - end (error openStore failed)"}},
+      {{Point::CertDeleteCertificateFromStore, ERROR_ACCESS_DENIED},
+       removeCertificate,
+       7518,
+       {"PWexe GetCertificate - END TRUE", "PW_Store::deleteCert - start",
+        "PWExe PW_checker::deleteCert - end (error failed in CertDeleteCertificateFromStore)",
+        "PW_Store::deleteHwidCertificate - end (error deleteCert failed)"}},
+      // The catch stores no code of its own, so 'E' names the removal that did not happen.
+      {{Point::CertOpenStore, 0, 0, 1, Action::Raise},
+       removeCertificate,
+       7518,
+       {"PWEXE PW_checker::openStoreForDelete - Start",
+        "PW_Store::deleteHwidCertificate - end (catch)"}},
+  };
+  for (const auto& c : cases) {
+    LONG code;
+    bool ok;
+    std::vector<std::string> lines = run(c.fault, c.call, &code, &ok);
+    EXPECT_FALSE(ok) << c.code;
+    EXPECT_EQ(code, c.code);
+    auto at = lines.begin();
+    for (const char* line : c.lines) {
+      at = std::find(at, lines.end(), line);
+      EXPECT_NE(at, lines.end()) << c.code << ": " << line;
+    }
+    EXPECT_EQ(certificatesInMachineStore(), 1u) << c.code;
+  }
+  // Nothing the faults did stays behind: the check passes.
+  LONG code = 0;
+  EXPECT_TRUE(checkKey(&code));
+  EXPECT_EQ(code, 0);
+}
+
+// Whatever allocation fails, getPrivateKey ends with one of its codes and its end line,
+// and 'K' with one of its three codes, never with a crash or a key left open.
+TEST_F(CertstoreFaults, EveryAllocationFailingInTurnEndsWithADefinedCode) {
+  const struct {
+    std::function<bool(LONG*)> call;
+    std::set<LONG> codes;
+    std::set<std::string> endLines;
+    LONG mustMeet;
+    const char* mustMeetLine;
+  } operations[] = {
+      {readKey,
+       {7506, 7507, 7508, 7509, 7511},
+       {"PWExe PW_checker::getPrivateKey - END FALSE", "PWExe PW_checker::getPrivateKey - CATCH"},
+       7507,
+       "PWExe PW_checker::getPrivateKey - END FALSE"},
+      {checkKey,
+       {7504, 7505, 7510},
+       {"PWExe PW_checker::checkPrivateKey - return FALSE",
+        "PWExe PW_checker::checkPrivateKey - end", "PWExe PW_checker::checkPrivateKey - catch"},
+       7510,
+       "PWExe PW_checker::getPrivateKey - END FALSE"},
+  };
+  for (const auto& op : operations) {
+    LONG warm = 0;
+    ASSERT_TRUE(op.call(&warm));  // what a process sets up once is in place
+    test::newTraceTexts();
+    std::map<LONG, std::vector<std::string>> failures;
+    unsigned runs = test::eachAllocationFailing(
+        [&] {
+          LONG code = 0;
+          bool ok = op.call(&code);
+          return std::pair(ok, code);
+        },
+        [&](unsigned n, std::pair<bool, LONG> outcome) {
+          auto [ok, code] = outcome;
+          std::vector<std::string> lines = test::newTraceTexts();
+          if (ok) return;  // only a trace line was lost
+          EXPECT_TRUE(op.codes.count(code)) << "allocation " << n << ": " << code;
+          EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                                  [&](const std::string& l) { return op.endLines.count(l); }))
+              << "allocation " << n << ", code " << code;
+          failures.emplace(code, lines);
+        });
+    EXPECT_GT(runs, 5u);
+    ASSERT_TRUE(failures.count(op.mustMeet)) << op.mustMeet;
+    EXPECT_TRUE(test::contains(failures[op.mustMeet], op.mustMeetLine));
+    EXPECT_EQ(certificatesInMachineStore(), 1u);
+  }
+}
+
+}  // namespace
