@@ -3,6 +3,7 @@
 #include "certstore/pw_checker.h"
 
 #include "trace/trace.h"
+#include "win32/oleaut.h"
 #include "win32/result_codes.h"
 
 #include <string>
@@ -82,10 +83,10 @@ bool PW_checker::GetCertificate(LONG* error, const char* subject, HCERTSTORE sto
   static const WCHAR kSubject[] = {'S', 'u', 'b', 'j', 'e', 'c', 't', 0};
   // Contexts are not freed one by one: closing the store with the force flag frees them.
   for (PCCERT_CONTEXT c = nullptr; (c = CertEnumCertificatesInStore(store, c));) {
-    BSTR text = nullptr;
-    if (!GetCertificateString(error, c, kSubject, &text)) continue;
-    std::string rendered = narrow(text);
-    SysFreeString(text);
+    win32::Bstr text;
+    if (!GetCertificateString(error, c, kSubject, text.out())) continue;
+    std::string rendered = narrow(text.get());
+    text.reset();
     if (equalIgnoringAsciiCase(rendered.c_str(), subject)) {
       *cert = CertDuplicateCertificateContext(c);
       writeTrace("PWexe GetCertificate - END TRUE", TRACE_END);

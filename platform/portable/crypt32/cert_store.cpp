@@ -31,11 +31,14 @@ void loadCertificates(Store& store, const std::string& name) {
   auto hive =
       pw::registry::Hive::get(store.root == HKEY_LOCAL_MACHINE ? pw::registry::HiveId::Machine
                                                                : pw::registry::HiveId::User);
+  // The path is built a name at a time: GCC 12 destroys the strings of an initializer
+  // list wrongly when building one of them raises (an allocation that fails).
+  std::vector<std::string> path;
+  for (const char* part : {"Software", "Microsoft", "SystemCertificates"}) path.emplace_back(part);
+  path.push_back(name);
+  path.emplace_back("Certificates");
   int64_t id;
-  if (!hive ||
-      hive->openPath(pw::registry::Hive::kRootId,
-                     {"Software", "Microsoft", "SystemCertificates", name, "Certificates"}, &id))
-    return;
+  if (!hive || hive->openPath(pw::registry::Hive::kRootId, path, &id)) return;
   std::vector<std::pair<std::string, std::string>> blobs;
   hive->subKeyValues(id, "Blob", &blobs);
   for (const auto& [thumb, blob] : blobs)

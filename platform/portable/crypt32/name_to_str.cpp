@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace pw::cert {
@@ -195,9 +196,9 @@ DWORD WINAPI CertNameToStrA(DWORD dwCertEncodingType, PCERT_NAME_BLOB pName, DWO
     std::string text;
     if (pName && (pName->pbData || !pName->cbData)) {
       const unsigned char* p = pName->pbData;
-      X509_NAME* name = p ? d2i_X509_NAME(nullptr, &p, long(pName->cbData)) : nullptr;
-      if (name) text = pw::cert::render(name, dwStrType);
-      X509_NAME_free(name);
+      std::unique_ptr<X509_NAME, decltype(&X509_NAME_free)> name(
+          p ? d2i_X509_NAME(nullptr, &p, long(pName->cbData)) : nullptr, X509_NAME_free);
+      if (name) text = pw::cert::render(name.get(), dwStrType);
     }
     if (!psz || !csz) return DWORD(text.size() + 1);
     DWORD n = std::min<DWORD>(DWORD(text.size()), csz - 1);

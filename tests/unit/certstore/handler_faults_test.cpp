@@ -12,8 +12,6 @@
 #include "common/trace.h"
 
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
-#include <openssl/x509.h>
 
 #include <algorithm>
 #include <cstring>
@@ -32,29 +30,26 @@ constexpr const char* kContainer = "pw-faults";
 
 std::u16string wide(const char* text) { return std::u16string(text, text + std::strlen(text)); }
 
-// A self-signed certificate of that subject; its own key does not matter to 'K', which
-// reads the key named by the certificate's key-provider information.
+// A self-signed certificate of that subject, made once with `openssl req -x509 -newkey ec
+// -subj "/CN=HWID/OU=faults/O=Velmora Portwyn Certificate"`; its own key does not matter
+// to 'K', which reads the key named by the certificate's key-provider information.
 std::string certificateDer() {
-  EVP_PKEY* key = EVP_EC_gen("P-256");
-  X509* cert = X509_new();
-  X509_NAME* name = X509_get_subject_name(cert);
-  for (auto [field, value] :
-       {std::pair{"CN", "HWID"}, {"OU", "faults"}, {"O", "Velmora Portwyn Certificate"}})
-    X509_NAME_add_entry_by_txt(name, field, MBSTRING_ASC,
-                               reinterpret_cast<const unsigned char*>(value), -1, -1, 0);
-  X509_set_issuer_name(cert, name);
-  ASN1_INTEGER_set(X509_get_serialNumber(cert), 7);
-  X509_gmtime_adj(X509_getm_notBefore(cert), 0);
-  X509_gmtime_adj(X509_getm_notAfter(cert), 86400);
-  X509_set_pubkey(cert, key);
-  X509_sign(cert, key, EVP_sha256());
-  unsigned char* der = nullptr;
-  int size = i2d_X509(cert, &der);
-  std::string out(reinterpret_cast<char*>(der), size > 0 ? size_t(size) : 0);
-  OPENSSL_free(der);
-  X509_free(cert);
-  EVP_PKEY_free(key);
-  return out;
+  const char* hex =
+      "308201e330820189a00302010202141c1a0eb5abd72eeb1e03ce6132a7cbbfc96dc92b300a06082a8648ce3d0403"
+      "023046310d300b06035504030c0448574944310f300d060355040b0c066661756c747331243022060355040a0c1b"
+      "56656c6d6f726120506f727477796e2043657274696669636174653020170d3236313230363032343333355a180f"
+      "32313236313131323032343333355a3046310d300b06035504030c0448574944310f300d060355040b0c06666175"
+      "6c747331243022060355040a0c1b56656c6d6f726120506f727477796e2043657274696669636174653059301306"
+      "072a8648ce3d020106082a8648ce3d03010703420004676a2c66ec3b1efa19e96a66368d9ead1bb98c748c0a8a5b"
+      "6d95c1c1ca8867b282f553a4a85d1cc1323dfed21a8ccf76a849b049e9a1baacc8e9211ebaf1bc0da3533051301d"
+      "0603551d0e041604149ecf9d223928590b4f4f2e7d546b8b68a7957111301f0603551d230418301680149ecf9d22"
+      "3928590b4f4f2e7d546b8b68a7957111300f0603551d130101ff040530030101ff300a06082a8648ce3d04030203"
+      "48003045022041b2c0094619142f84b28f5a8fea71e970c1f4ac96a5171c4d37e2c8bc71b1fa0221008073c8289e"
+      "df1e575096ba4d0e87f06c55bd91b3e9ce1d241fde483d5a8dece6";
+  std::string der;
+  for (const char* p = hex; p[0] && p[1]; p += 2)
+    der += char(std::stoi(std::string(p, 2), nullptr, 16));
+  return der;
 }
 
 HCERTSTORE openMachineStore() {
