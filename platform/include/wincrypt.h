@@ -52,6 +52,10 @@ typedef unsigned int ALG_ID;
 #define PROV_RSA_FULL 1
 #define MS_DEF_PROV_A "Microsoft Base Cryptographic Provider v1.0"
 #define MS_DEF_PROV_W u"Microsoft Base Cryptographic Provider v1.0"
+#define MS_ENHANCED_PROV_A "Microsoft Enhanced Cryptographic Provider v1.0"
+#define MS_ENHANCED_PROV_W u"Microsoft Enhanced Cryptographic Provider v1.0"
+#define MS_STRONG_PROV_A "Microsoft Strong Cryptographic Provider"
+#define MS_STRONG_PROV_W u"Microsoft Strong Cryptographic Provider"
 
 // CryptAcquireContext flags
 #define CRYPT_VERIFYCONTEXT 0xF0000000

@@ -187,6 +187,10 @@ class CertStoreTest(TargetTest):
     def test_k_finds_a_usable_exchange_key(self):
         self.import_pfx("hwid")
         container, provider = self.key_lines()
+        # A PFX without a provider of its own goes to the enhanced provider, under a
+        # GUID-shaped container name, as Windows' and Wine's PFXImportCertStore put it.
+        self.assertEqual(provider, "Microsoft Enhanced Cryptographic Provider v1.0")
+        self.assertRegex(container, r"^\{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\}$")
         log = self.check(K_HWID, 0)
         self.assert_log(log, self.k_log(0, self.k_events(container, provider, True)))
 

@@ -37,17 +37,18 @@ BOOL WINAPI CryptDeriveKey(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTHASH hBaseData,
   if (auto fault = pw::faults::injected(pw::faults::Point::CryptDeriveKey)) return fail(*fault);
   return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
     Hash* hash = objectFor<Hash>(hBaseData);
-    if (!objectFor<pw::crypt::Provider>(hProv) || !hash || !phKey)
-      return fail(ERROR_INVALID_PARAMETER);
+    auto* provider = objectFor<pw::crypt::Provider>(hProv);
+    if (!provider || !hash || !phKey) return fail(ERROR_INVALID_PARAMETER);
     if (Algid != CALG_RC2) return fail(NTE_BAD_ALGID);
 
     DWORD bits = dwFlags >> 16;  // the key length in bits, 0 for the default
-    if (!bits) bits = pw::crypt::kRc2DefaultBits;
-    if (bits % 8 || bits < pw::crypt::kRc2DefaultBits || bits > pw::crypt::kRc2MaxBits)
-      return fail(NTE_BAD_DATA);
+    DWORD largest = provider->base ? pw::crypt::kRc2MaxBits : pw::crypt::kRc2StrongBits;
+    if (!bits) bits = provider->base ? pw::crypt::kRc2DefaultBits : pw::crypt::kRc2StrongBits;
+    if (bits % 8 || bits < pw::crypt::kRc2DefaultBits || bits > largest) return fail(NTE_BAD_DATA);
 
     auto key = std::make_unique<Key>();
     key->alg = Algid;
+    key->base = provider->base;
     key->keyLen = bits / 8;
     key->permissions = CRYPT_ENCRYPT | CRYPT_DECRYPT | CRYPT_READ | CRYPT_WRITE | CRYPT_MAC;
     if (dwFlags & CRYPT_EXPORTABLE) key->permissions |= CRYPT_EXPORT;
@@ -150,7 +151,7 @@ BOOL WINAPI CryptSetKeyParam(HCRYPTKEY hKey, DWORD dwParam, const BYTE* pbData, 
         if (!bits || bits > kMaxEffectiveBits) return fail(NTE_BAD_DATA);
         // The base provider keeps its default and reports the attempt as an error.
         BOOL ok = TRUE;
-        if (bits != pw::crypt::kRc2DefaultBits) {
+        if (key->base && bits != pw::crypt::kRc2DefaultBits) {
           bits = pw::crypt::kRc2DefaultBits;
           ok = FALSE;
         }

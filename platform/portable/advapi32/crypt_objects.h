@@ -24,15 +24,21 @@ struct rc2_key_st;
 namespace pw::crypt {
 
 // The base provider's RC2 limits, in bits: its default (and minimum) key length and its
-// maximum; the salt of a salted key fills the key material up to 16 bytes.
+// maximum; the salt of a salted 40-bit key fills the key material up to 16 bytes. The
+// strong and enhanced providers default to 128 bits and go up to 128.
 inline constexpr DWORD kRc2DefaultBits = 40;
 inline constexpr DWORD kRc2MaxBits = 56;
+inline constexpr DWORD kRc2StrongBits = 128;
 inline constexpr DWORD kSaltedKeyBytes = 16;
 inline constexpr DWORD kBlockBytes = 8;
 
+// The machine's full RSA providers: base, strong (the type's default) and enhanced. They
+// share the key sets and differ in their keys' default and largest lengths.
 struct Provider : handles::ObjectOf<handles::Kind::CryptProvider> {
-  std::string container;  // empty for a verify context
-  DWORD flags = 0;        // as acquired: CRYPT_VERIFYCONTEXT, CRYPT_MACHINE_KEYSET, ...
+  const char* name = MS_DEF_PROV_A;  // as PP_NAME reports it
+  bool base = true;                  // the base provider's limits
+  std::string container;             // empty for a verify context
+  DWORD flags = 0;                   // as acquired: CRYPT_VERIFYCONTEXT, CRYPT_MACHINE_KEYSET, ...
   std::vector<std::string> enumNames;  // the key set's containers, as PP_ENUMCONTAINERS saw them
   size_t enumNext = 0;
 };
@@ -59,6 +65,7 @@ struct Key : handles::ObjectOf<handles::Kind::CryptKey> {
   DWORD keyLen = 0;         // bytes of key material
   DWORD saltLen = 0;        // bytes of salt that follow the key material
   DWORD effectiveBits = 0;  // RC2's effective key length; 0 means keyLen * 8
+  bool base = true;         // made by the base provider, whose limits it keeps
   DWORD mode = CRYPT_MODE_CBC;
   DWORD modeBits = 0;
   DWORD permissions = 0;

@@ -1,5 +1,5 @@
-// CryptoAPI provider contexts: the one provider this machine has (the base RSA
-// provider), verify contexts, and named key containers (advapi32/key_container.h).
+// CryptoAPI provider contexts: the machine's full RSA providers (base, strong and
+// enhanced), verify contexts, and named key containers (advapi32/key_container.h).
 #include <windows.h>
 
 #include <wincrypt.h>
@@ -21,8 +21,13 @@ using namespace pw::crypt;  // the provider's own names, in every CryptoAPI file
 constexpr DWORD kMaxProvType = 999;
 constexpr size_t kMaxContainerName = 255;
 
-BOOL succeed(HCRYPTPROV* out, const std::string& container, DWORD flags) {
+// The full RSA providers by name, the type's default first.
+const char* const kProviders[] = {MS_STRONG_PROV_A, MS_ENHANCED_PROV_A, MS_DEF_PROV_A};
+
+BOOL succeed(HCRYPTPROV* out, const char* name, const std::string& container, DWORD flags) {
   auto provider = std::make_unique<Provider>();
+  provider->name = name;
+  provider->base = std::strcmp(name, MS_DEF_PROV_A) == 0;
   provider->container = container;
   provider->flags = flags;
   if (!pw::crypt::handOut(std::move(provider), out)) return FALSE;
@@ -39,11 +44,15 @@ BOOL WINAPI CryptAcquireContextA(HCRYPTPROV* phProv, LPCSTR szContainer, LPCSTR 
   return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
     if (!phProv) return fail(ERROR_INVALID_PARAMETER);
     if (!dwProvType || dwProvType > kMaxProvType) return fail(NTE_BAD_PROV_TYPE);
+    // A named provider is looked up without regard to case; none is the type's default.
+    const char* provider = nullptr;
     if (!szProvider) {
-      // The default provider of the type; the base provider is the only full RSA one.
       if (dwProvType != PROV_RSA_FULL) return fail(NTE_PROV_TYPE_NOT_DEF);
+      provider = kProviders[0];
     } else {
-      if (strcasecmp(szProvider, MS_DEF_PROV_A) != 0) return fail(NTE_KEYSET_NOT_DEF);
+      for (const char* known : kProviders)
+        if (strcasecmp(szProvider, known) == 0) provider = known;
+      if (!provider) return fail(NTE_KEYSET_NOT_DEF);
       if (dwProvType != PROV_RSA_FULL) return fail(NTE_PROV_TYPE_NO_MATCH);
     }
 
@@ -56,12 +65,12 @@ BOOL WINAPI CryptAcquireContextA(HCRYPTPROV* phProv, LPCSTR szContainer, LPCSTR 
     switch (dwFlags & (CRYPT_NEWKEYSET | CRYPT_VERIFYCONTEXT | CRYPT_DELETEKEYSET)) {
       case 0:
         if (!pw::crypt::containerExists(name, dwFlags)) return fail(NTE_BAD_KEYSET);
-        return succeed(phProv, name, dwFlags);
+        return succeed(phProv, provider, name, dwFlags);
 
       case CRYPT_NEWKEYSET: {
         if (pw::crypt::containerExists(name, dwFlags)) return fail(NTE_EXISTS);
         if (LONG st = pw::crypt::createContainer(name, dwFlags)) return fail(DWORD(st));
-        return succeed(phProv, name, dwFlags);
+        return succeed(phProv, provider, name, dwFlags);
       }
 
       case CRYPT_DELETEKEYSET:
@@ -73,7 +82,7 @@ BOOL WINAPI CryptAcquireContextA(HCRYPTPROV* phProv, LPCSTR szContainer, LPCSTR 
       case CRYPT_VERIFYCONTEXT:
       case CRYPT_VERIFYCONTEXT | CRYPT_NEWKEYSET:
         if (named) return fail(NTE_BAD_FLAGS);
-        return succeed(phProv, "", dwFlags);
+        return succeed(phProv, provider, "", dwFlags);
 
       default:
         return fail(NTE_BAD_FLAGS);
@@ -101,7 +110,8 @@ BOOL WINAPI CryptGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbData, DWO
     if (!provider || !pdwDataLen) return fail(ERROR_INVALID_PARAMETER);
     switch (dwParam) {
       case PP_NAME:
-        return pw::crypt::copyOut(pbData, pdwDataLen, MS_DEF_PROV_A, sizeof MS_DEF_PROV_A);
+        return pw::crypt::copyOut(pbData, pdwDataLen, provider->name,
+                                  DWORD(std::strlen(provider->name) + 1));
       case PP_CONTAINER:
       case PP_UNIQUE_CONTAINER:
         if (provider->flags & CRYPT_VERIFYCONTEXT) return fail(NTE_BAD_KEYSET);

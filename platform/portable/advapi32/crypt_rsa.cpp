@@ -20,7 +20,8 @@ namespace {
 using namespace pw::crypt;  // the provider's own names, in every CryptoAPI file
 
 // The base provider's RSA key lengths, in bits.
-constexpr DWORD kRsaDefaultBits = 512;
+constexpr DWORD kRsaDefaultBits = 512;  // the base provider's; the others' is 1024
+constexpr DWORD kRsaStrongDefaultBits = 1024;
 constexpr DWORD kRsaMinBits = 384;
 constexpr DWORD kRsaMaxBits = 16384;
 
@@ -79,7 +80,7 @@ BOOL WINAPI CryptGenKey(HCRYPTPROV hProv, ALG_ID Algid, DWORD dwFlags, HCRYPTKEY
                                          : Algid;
     if (alg != CALG_RSA_KEYX && alg != CALG_RSA_SIGN) return fail(NTE_BAD_ALGID);
     DWORD bits = dwFlags >> 16;
-    if (!bits) bits = kRsaDefaultBits;
+    if (!bits) bits = provider->base ? kRsaDefaultBits : kRsaStrongDefaultBits;
     if (bits < kRsaMinBits || bits > kRsaMaxBits || bits % 8) return fail(NTE_BAD_DATA);
 
     pw::crypt::Pkey pair = generate(bits);

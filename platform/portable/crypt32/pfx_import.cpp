@@ -46,7 +46,7 @@ std::string importKey(EVP_PKEY* key, DWORD flags) {
   DWORD keySet = flags & CRYPT_MACHINE_KEYSET;
   std::string name = newContainerName();
   HCRYPTPROV prov = 0;
-  if (!CryptAcquireContextA(&prov, name.c_str(), MS_DEF_PROV_A, PROV_RSA_FULL,
+  if (!CryptAcquireContextA(&prov, name.c_str(), MS_ENHANCED_PROV_A, PROV_RSA_FULL,
                             keySet | CRYPT_NEWKEYSET))
     return {};
   HCRYPTKEY handle = 0;
@@ -56,7 +56,7 @@ std::string importKey(EVP_PKEY* key, DWORD flags) {
   if (handle) CryptDestroyKey(handle);
   CryptReleaseContext(prov, 0);
   if (!ok) {
-    CryptAcquireContextA(&prov, name.c_str(), MS_DEF_PROV_A, PROV_RSA_FULL,
+    CryptAcquireContextA(&prov, name.c_str(), MS_ENHANCED_PROV_A, PROV_RSA_FULL,
                          keySet | CRYPT_DELETEKEYSET);
     SetLastError(error);
     return {};
@@ -118,7 +118,7 @@ HCERTSTORE WINAPI PFXImportCertStore(CRYPT_DATA_BLOB* pPFX, LPCWSTR szPassword, 
       if (!context) return;
       if (withKey) {
         std::u16string wideName = pw::codepage::ansiToWide(container);
-        std::u16string provider = MS_DEF_PROV_W;
+        std::u16string provider = MS_ENHANCED_PROV_W;
         CRYPT_KEY_PROV_INFO info{
             wideName.data(), provider.data(), PROV_RSA_FULL, dwFlags & CRYPT_MACHINE_KEYSET, 0,
             nullptr,         AT_KEYEXCHANGE};

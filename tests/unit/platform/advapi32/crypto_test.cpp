@@ -115,7 +115,7 @@ TEST_F(Crypto, ErrorCodes) {
     return CryptAcquireContextA(&other, box, provider, type, flags);
   };
   const char* box = "unit-container";
-  const char* enhanced = "Microsoft Enhanced Cryptographic Provider v1.0";
+  const char* unknown = "Microsoft Unknown Cryptographic Provider";
   const std::pair<std::function<BOOL()>, DWORD> steps[] = {
       {[&] { return CryptDestroyHash(done) && CryptDestroyHash(done); }, ERROR_INVALID_PARAMETER},
       {[&] { return CryptDestroyKey(h); }, ERROR_INVALID_PARAMETER},  // a hash is no key
@@ -123,7 +123,7 @@ TEST_F(Crypto, ErrorCodes) {
       {[&] { return CryptDeriveKey(prov_, CALG_RC2, h, CRYPT_NO_SALT, &key); }, 0},
       {[&] { return CryptDecrypt(key, 0, TRUE, 0, buf, &len); }, NTE_BAD_LEN},  // no data
       {[&] { return CryptDestroyKey(key); }, 0},
-      {[&] { return acquire(nullptr, enhanced, CRYPT_VERIFYCONTEXT); }, NTE_KEYSET_NOT_DEF},
+      {[&] { return acquire(nullptr, unknown, CRYPT_VERIFYCONTEXT); }, NTE_KEYSET_NOT_DEF},
       {[&] { return acquire(nullptr, MS_DEF_PROV_A, CRYPT_VERIFYCONTEXT, 24); },
        NTE_PROV_TYPE_NO_MATCH},
       {[&] { return acquire(nullptr, nullptr, CRYPT_VERIFYCONTEXT, 24); }, NTE_PROV_TYPE_NOT_DEF},
@@ -145,6 +145,19 @@ TEST_F(Crypto, ErrorCodes) {
     }
   }
   CryptDestroyHash(h);
+}
+
+// Windows' default full RSA provider is the strong one (Wine 8 takes the enhanced one,
+// so the conformance probe leaves this name out).
+TEST(Providers, TheFullRsaTypesDefaultIsTheStrongProvider) {
+  HCRYPTPROV prov = 0;
+  ASSERT_TRUE(CryptAcquireContextA(&prov, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT));
+  char name[64] = "";
+  DWORD size = sizeof name;
+  ASSERT_TRUE(CryptGetProvParam(prov, PP_NAME, reinterpret_cast<BYTE*>(name), &size, 0));
+  EXPECT_STREQ(name, MS_STRONG_PROV_A);
+  EXPECT_EQ(size, sizeof MS_STRONG_PROV_A);
+  CryptReleaseContext(prov, 0);
 }
 
 }  // namespace
