@@ -127,8 +127,8 @@ class CertStoreTest(TargetTest):
         provider = re.search(r"Provider = (.*)", out).group(1)
         return container, provider
 
-    def listed(self, user=False):
-        out = self.certutil(*(["-user"] if user else []), "-store", "My")
+    def listed(self, user=False, store="My"):
+        out = self.certutil(*(["-user"] if user else []), "-store", store)
         return re.findall(r"Subject: (.*)", out)
 
     def check(self, command, code):
@@ -313,6 +313,30 @@ class CertStoreTest(TargetTest):
         # Windows' longest command line: 32767 characters.
         self.assertEqual(self.t.run("E,TRUE," + "y" * 32000).code, 7500)
         self.assertEqual(len(self.listed()), 1)
+
+    # ---- the current user's logical stores ----
+    def test_users_root_and_ca_show_the_machines_certificates_read_only(self):
+        thumb = self.thumb("virtual")
+        for store in ("Root", "CA"):
+            with self.subTest(store):
+                machine_key = "HKLM\\%s\\%s\\Certificates\\%s" % (STORES, store, thumb)
+                self.addCleanup(self.t.delete_key, machine_key)
+                self.certutil("-addstore", store, self.path("virtual.pem"))
+                (subject,) = [s for s in self.listed(store=store) if "VIRTUAL" in s]
+                self.assertIn(subject, self.listed(user=True, store=store))
+                # The user cannot remove the machine's certificate through that view:
+                # Windows opens the machine's part read-only. Wine 8 lets the deletion
+                # through, so there it is not tried.
+                if self.t.name != "wine":
+                    r = self.t.certutil("-user", "-delstore", store, thumb)
+                    self.assertEqual(r.returncode, 1, r.stdout)
+                    self.assertIn("0x80070005", r.stderr)  # E_ACCESSDENIED
+                    self.assertIn(subject, self.listed(store=store))
+                    self.assertIn(subject, self.listed(user=True, store=store))
+        # The personal stores stay apart (Wine 8 lists the machine's in the user's too).
+        self.import_pfx("hwid")
+        if self.t.name != "wine":
+            self.assertEqual(self.listed(user=True), [])
 
     # ---- pwmachine certutil on bad input ----
     def test_bad_input_fails_clearly_and_changes_nothing(self):

@@ -380,7 +380,7 @@ BOOL WINAPI CertSetCertificateContextProperty(PCCERT_CONTEXT pCertContext, DWORD
       auto* blob = static_cast<const CRYPT_DATA_BLOB*>(pvData);
       c->props[dwPropId].assign(reinterpret_cast<const char*>(blob->pbData), blob->cbData);
     }
-    if (c->member && c->store->root && !c->store->readOnly) {
+    if (c->member && c->store->root && !c->store->readOnly && !c->inherited) {
       if (LONG st = pw::cert::persist(*c)) {
         c->props = std::move(before);
         return fail(DWORD(st));

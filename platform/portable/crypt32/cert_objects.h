@@ -45,6 +45,9 @@ struct Context : pw::handles::ObjectOf<pw::handles::Kind::CertContext> {
   Store* store = nullptr;
   bool member = false;  // still one of its store's certificates
   size_t slot = 0;      // its place in the store's enumeration order
+  // A local machine certificate seen through the current user's "Root" or "CA" store:
+  // read-only there, as Windows' logical stores show the machine's part.
+  bool inherited = false;
 };
 
 struct Store : pw::handles::ObjectOf<pw::handles::Kind::CertStore> {

@@ -11,6 +11,8 @@
 #include "advapi32/hive.h"
 #include "kernel32/codepage.h"
 
+#include <strings.h>
+
 #include <cstring>
 
 namespace {
@@ -27,10 +29,11 @@ HCERTSTORE failStore(DWORD code) {
   return nullptr;
 }
 
-void loadCertificates(Store& store, const std::string& name) {
-  auto hive =
-      pw::registry::Hive::get(store.root == HKEY_LOCAL_MACHINE ? pw::registry::HiveId::Machine
-                                                               : pw::registry::HiveId::User);
+// The certificates of the system store `name` in the hive of `root`, after those the
+// store has; `inherited` ones are the machine's, seen read-only through a user's store.
+void loadCertificates(Store& store, HKEY root, const std::string& name, bool inherited) {
+  auto hive = pw::registry::Hive::get(root == HKEY_LOCAL_MACHINE ? pw::registry::HiveId::Machine
+                                                                 : pw::registry::HiveId::User);
   // The path is built a name at a time: GCC 12 destroys the strings of an initializer
   // list wrongly when building one of them raises (an allocation that fails).
   std::vector<std::string> path;
@@ -42,12 +45,20 @@ void loadCertificates(Store& store, const std::string& name) {
   std::vector<std::pair<std::string, std::string>> blobs;
   hive->subKeyValues(id, "Blob", &blobs);
   for (const auto& [thumb, blob] : blobs)
-    if (auto context = pw::cert::deserialize(blob)) pw::cert::addMember(store, std::move(context));
+    if (auto context = pw::cert::deserialize(blob))
+      pw::cert::addMember(store, std::move(context))->inherited = inherited;
 }
 
+// The current user's stores that also show the local machine's certificates.
+bool showsMachineStore(HKEY root, const std::string& name) {
+  return root == HKEY_CURRENT_USER &&
+         (strcasecmp(name.c_str(), "Root") == 0 || strcasecmp(name.c_str(), "CA") == 0);
+}
+
+// A certificate added to a user's store goes to the user's part, whatever the machine's has.
 Context* findMember(const Store& store, const Context& like) {
   for (Context* c : store.members)
-    if (c && c->sha1 == like.sha1) return c;
+    if (c && !c->inherited && c->sha1 == like.sha1) return c;
   return nullptr;
 }
 
@@ -164,7 +175,8 @@ HCERTSTORE WINAPI CertOpenStore(LPCSTR lpszStoreProvider, DWORD dwEncodingType,
     store->readOnly = readOnly;
     store->root = root;
     store->path = storeKey + "\\Certificates";
-    loadCertificates(*store, name);
+    loadCertificates(*store, root, name, false);
+    if (showsMachineStore(root, name)) loadCertificates(*store, HKEY_LOCAL_MACHINE, name, true);
     SetLastError(ERROR_SUCCESS);
     return store.keep();
   });
@@ -232,7 +244,7 @@ BOOL WINAPI CertDeleteCertificateFromStore(PCCERT_CONTEXT pCertContext) {
       ~Releaser() { pw::cert::release(c); }
     } releaser{*c};
     if (!c->member) return TRUE;
-    if (c->store->readOnly) return fail(DWORD(E_ACCESSDENIED));
+    if (c->store->readOnly || c->inherited) return fail(DWORD(E_ACCESSDENIED));
     if (c->store->root)
       if (LONG st = pw::cert::unpersist(*c)) return fail(DWORD(st));
     pw::cert::removeMember(*c);
