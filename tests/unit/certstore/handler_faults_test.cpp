@@ -143,7 +143,7 @@ TEST_F(CertstoreFaults, EachCodeComesWithItsLinesAndTheCertificateStays) {
     test::Fault fault;
     std::function<bool(LONG*)> call;
     LONG code;
-    std::vector<const char*> lines;  // among the lines of the call, in this order
+    std::vector<std::string> lines;  // among the lines of the call, in this order
   } cases[] = {
       // 'K': the handler replaces the codes below it.
       {{Point::CertOpenStore, ERROR_ACCESS_DENIED},
@@ -225,11 +225,7 @@ TEST_F(CertstoreFaults, EachCodeComesWithItsLinesAndTheCertificateStays) {
     std::vector<std::string> lines = run(c.fault, c.call, &code, &ok);
     EXPECT_FALSE(ok) << c.code;
     EXPECT_EQ(code, c.code);
-    auto at = lines.begin();
-    for (const char* line : c.lines) {
-      at = std::find(at, lines.end(), line);
-      EXPECT_NE(at, lines.end()) << c.code << ": " << line;
-    }
+    EXPECT_EQ(test::firstMissing(lines, c.lines), "") << c.code;
     EXPECT_EQ(certificatesInMachineStore(), 1u) << c.code;
   }
   // Nothing the faults did stays behind: the check passes.

@@ -46,6 +46,16 @@ inline bool contains(const std::vector<std::string>& texts, const std::string& t
   return std::find(texts.begin(), texts.end(), text) != texts.end();
 }
 
+// The first of `expected` that `texts` does not hold in that order (other lines may
+// stand between them); empty when it holds them all.
+inline std::string firstMissing(const std::vector<std::string>& texts,
+                                const std::vector<std::string>& expected) {
+  auto at = texts.begin();
+  for (const std::string& text : expected)
+    if ((at = std::find(at, texts.end(), text)) == texts.end()) return text;
+  return {};
+}
+
 // Registered once for the whole program; gtest owns the environment.
 inline const bool kTraceOnRegistered =
     (::testing::AddGlobalTestEnvironment(new TraceOnEnvironment), true);
