@@ -6,6 +6,7 @@
 #include <oleauto.h>
 
 #include "common/faults.h"
+#include "common/handler_faults.h"
 #include "common/registry.h"
 #include "common/trace.h"
 #include "handlers/storage_manager.h"
@@ -144,18 +145,10 @@ TEST(EnrolmentFaults, EachCodeComesWithItsLinesAndNothingIsStored) {
   for (const auto& c : cases) {
     serve("xenroll.dll", c.xenroll);
     test::removeKey(HKEY_LOCAL_MACHINE, kRequestKey);
-    test::newTraceTexts();
-    Storage_Manager_No_console manager;
-    LONG error = 0;
-    bool ok;
-    {
-      test::ScopedFault fault(c.fault);
-      ok = c.handler(manager, &error);
-    }
-    std::vector<std::string> lines = test::newTraceTexts();
-    EXPECT_FALSE(ok) << c.code;
-    EXPECT_EQ(error, c.code);
-    EXPECT_EQ(test::firstMissing(lines, c.lines), "") << c.code;
+    test::HandlerOutcome run = test::runWithFault(c.fault, c.handler);
+    EXPECT_FALSE(run.ok) << c.code;
+    EXPECT_EQ(run.error, c.code);
+    EXPECT_EQ(test::firstMissing(run.lines, c.lines), "") << c.code;
     EXPECT_FALSE(test::readValue(HKEY_LOCAL_MACHINE, kRequestKey, "9kHWID_CertRequest")) << c.code;
   }
   serve("xenroll.dll", false);

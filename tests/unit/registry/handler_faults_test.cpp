@@ -1,6 +1,7 @@
 // The codes of the registry handlers that no command text can reach, each made by a
 // platform call that fails or raises, and asserted with the end line it comes with;
 // then every allocation of 'B' and 'N' failing in turn.
+#include "common/handler_faults.h"
 #include "common/faults.h"
 #include "common/registry.h"
 #include "common/trace.h"
@@ -74,18 +75,10 @@ TEST(HandlerFaults, EachCodeComesWithItsEndLineAndTheStoreStaysUntouched) {
     test::removeKey(HKEY_CURRENT_USER, kKey);
     ASSERT_TRUE(test::setString(HKEY_LOCAL_MACHINE, kKey, "Kept", "yes"));  // for 'D'
     ASSERT_TRUE(test::setString(HKEY_LOCAL_MACHINE, "Software\\PwFaults\\Below", "Kept", "yes"));
-    test::newTraceTexts();
-    Storage_Manager_No_console manager;
-    LONG error = 0;
-    bool ok;
-    {
-      test::ScopedFault fault(c.fault);
-      ok = c.handler(manager, &error);
-    }
-    std::vector<std::string> lines = test::newTraceTexts();
-    EXPECT_FALSE(ok) << c.code;
-    EXPECT_EQ(error, c.code);
-    EXPECT_TRUE(test::contains(lines, c.line)) << c.code;
+    test::HandlerOutcome run = test::runWithFault(c.fault, c.handler);
+    EXPECT_FALSE(run.ok) << c.code;
+    EXPECT_EQ(run.error, c.code);
+    EXPECT_TRUE(test::contains(run.lines, c.line)) << c.code;
     EXPECT_FALSE(test::readValue(HKEY_LOCAL_MACHINE, "Software\\Velmora\\Tessera\\hwid", "Blob"));
     EXPECT_FALSE(test::readValue(HKEY_CURRENT_USER, kKey, "Value")) << c.code;
     EXPECT_TRUE(test::keyExists(HKEY_LOCAL_MACHINE, "Software\\PwFaults\\Below")) << c.code;
