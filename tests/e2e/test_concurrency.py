@@ -12,6 +12,7 @@ import unittest
 from harness import HWID_KEY, TargetTest
 
 RUNS = int(os.environ.get("PW_OVERLAP_RUNS", "32"))  # the long run uses 256
+FRESH_MACHINES, FRESH_RUNS = 20, 24
 LINE = re.compile(rb"^( {2})?(@{71}|\d{4}-\d{1,2}-\d{1,2}  \d{1,2}:\d{2}:\d{2}:\d{3}\t"
                   rb"(PWEXE MAIN - Start|H,\d+|PWEXE MAIN - entering the switch|"
                   rb"PWExe Storage_Manager_No_console::storeHwid1 - Start|"
@@ -51,10 +52,24 @@ class ConcurrencyTest(TargetTest):
         commands = sorted(int(m.group(1)) for l in lines for m in [re.search(rb"\tH,(\d+)$", l)] if m)
         self.assertEqual(commands, list(range(1, RUNS + 1)))
 
-    def check_hive(self):
+    def test_many_first_runs_on_a_fresh_machine(self):
+        # The first runs on a new machine lay its hive out; when several start at once,
+        # one lays it out and the others wait for it, and every run succeeds.
+        self.skip_on("wine", "the hive files and their first lay-out are the portable machine's")
+        for machine in range(FRESH_MACHINES):
+            if machine:
+                self.t.reset()
+            runs = [subprocess.Popen([os.path.join(self.t.bin, "pwexe"), "H,%d" % (i + 1)],
+                                     env=self.t.env, cwd=self.t.work, stdout=subprocess.PIPE,
+                                     stderr=subprocess.PIPE) for i in range(FRESH_RUNS)]
+            answers = [(p.communicate(timeout=600), p.returncode)[0][0].strip() for p in runs]
+            self.assertEqual(answers, [b"0"] * FRESH_RUNS, "machine %d" % machine)
+            self.check_hive(FRESH_RUNS)
+
+    def check_hive(self, runs=RUNS):
         blob = self.t.value(HWID_KEY, "Blob")
         self.assertEqual(blob[0], 4)
-        self.assertIn(struct.unpack("<i", blob[1])[0], range(1, RUNS + 1))
+        self.assertIn(struct.unpack("<i", blob[1])[0], range(1, runs + 1))
         if self.t.name == "portable":
             db = sqlite3.connect(self.t.hive_file())
             self.assertEqual(db.execute("PRAGMA integrity_check").fetchone()[0], "ok")

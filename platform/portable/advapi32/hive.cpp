@@ -5,8 +5,10 @@
 
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 #include <memory>
 
 namespace pw::registry {
@@ -31,6 +33,37 @@ bool hiveWritable(const std::string& path) {
   if (::geteuid() == 0) return (st.st_mode & S_IWUSR) != 0;
   return ::access(path.c_str(), W_OK) == 0;
 }
+
+// Laying a hive out switches its file to write-ahead logging, which upgrades a shared
+// lock on the file to an exclusive one; when several processes try that at once, SQLite
+// answers "busy" to all but one without waiting, since waiting could deadlock. So the
+// processes that find a hive still to lay out take turns on a lock of the registry
+// folder: the first lays it out, the others then find it done. The lock goes with its
+// process however that ends; one not given within the lock wait is done without.
+class LayoutTurn {
+ public:
+  explicit LayoutTurn(const std::string& hivePath) {
+    std::string folder = hivePath.substr(0, hivePath.rfind('/') + 1);
+    fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int waited = 0; fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0; waited += kPollMs) {
+      if ((errno != EWOULDBLOCK && errno != EINTR) || waited >= kLockWaitMs) {
+        ::close(fd_);
+        fd_ = -1;
+      } else {
+        ::usleep(kPollMs * 1000);
+      }
+    }
+  }
+  ~LayoutTurn() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  LayoutTurn(const LayoutTurn&) = delete;
+  LayoutTurn& operator=(const LayoutTurn&) = delete;
+
+ private:
+  static constexpr int kPollMs = 2;
+  int fd_ = -1;
+};
 
 // A cached statement in use: its parameters ?1, ?2, ... bound from the arguments in
 // that order, and reset with its bindings cleared when the query goes. It stands for
@@ -103,12 +136,16 @@ Hive* Hive::open(const std::string& path, HiveId id) {
   std::unique_ptr<Hive> hive(new Hive(db, writable, path, newLog));
   sqlite3_wal_hook(db, &Hive::onCommit, hive.get());
   if (layoutVersion(db) < kLayoutVersion) {
-    if (!writable || layOutHive(db, id) != SQLITE_OK) return nullptr;
-    // A hive that is seldom written would otherwise have its layout read back from the
-    // log by every run that opens it.
-    if (sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) ==
-        SQLITE_OK)
-      hive->logFrames_ = 0;
+    if (!writable) return nullptr;
+    LayoutTurn turn(path);
+    if (layoutVersion(db) < kLayoutVersion) {  // not laid out by the process before
+      if (layOutHive(db, id) != SQLITE_OK) return nullptr;
+      // A hive that is seldom written would otherwise have its layout read back from
+      // the log by every run that opens it.
+      if (sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) ==
+          SQLITE_OK)
+        hive->logFrames_ = 0;
+    }
   }
   sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
   return hive.release();
