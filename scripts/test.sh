@@ -26,7 +26,15 @@ if [ "$status" -ne 0 ]; then
   echo "== FAILED:$failed (the failing tests are listed above, under their stage)"
   for preset in default asan; do
     log=build/$preset/Testing/Temporary/LastTestsFailed.log
-    [ -s "$log" ] && echo "   $preset: $(tr '\n' ' ' <"$log")"
+    [ -s "$log" ] || continue
+    echo "   $preset: $(tr '\n' ' ' <"$log")"
+    # The end of each failing test's output, so that the reason is in the log's tail.
+    for name in $(cut -d: -f2 "$log"); do
+      echo "-- $preset $name, the end of its output:"
+      awk -v name="$name" '$2 == "Testing:" && $3 == name { on = 1; next }
+                           on && /^<end of output>/ { exit }
+                           on' "build/$preset/Testing/Temporary/LastTest.log" | tail -n 40
+    done
   done
 else
   echo "== all stages passed"
