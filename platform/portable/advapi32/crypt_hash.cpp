@@ -1,5 +1,10 @@
 // CryptoAPI hashes (MD5 and SHA-1, as the base provider offers them) over OpenSSL.
 // Taking the value finishes a hash: it can be read again, but no data may be added.
+//
+// The digests come from libcrypto's own MD5 and SHA-1 functions, as RC2's block does
+// (crypt_cipher.cpp): through EVP, each run that hashes would first load and set up a
+// provider, which costs more than the rest of a 'B' run.
+#define OPENSSL_SUPPRESS_DEPRECATED
 #include <windows.h>
 
 #include <wincrypt.h>
@@ -7,9 +12,22 @@
 #include "advapi32/crypt_objects.h"
 #include "machine/faults.h"
 
-#include <openssl/evp.h>
+#include <openssl/md5.h>
+#include <openssl/sha.h>
 
 #include <cstring>
+
+namespace pw::crypt {
+
+struct DigestState {
+  ALG_ID alg = 0;
+  MD5_CTX md5{};
+  SHA_CTX sha1{};
+};
+
+void DigestStateFree::operator()(DigestState* d) const { delete d; }
+
+}  // namespace pw::crypt
 
 namespace {
 
@@ -17,10 +35,39 @@ using namespace pw::crypt;  // the provider's own names, in every CryptoAPI file
 
 constexpr DWORD kUserData = 0x1;  // CRYPT_USERDATA: accepted and ignored
 
+// The digest's size for a hash the provider offers, 0 for any other (keyed hashes,
+// MAC and HMAC, are not offered).
+DWORD digestSize(ALG_ID alg) {
+  switch (alg) {
+    case CALG_MD5:
+      return MD5_DIGEST_LENGTH;
+    case CALG_SHA1:
+      return SHA_DIGEST_LENGTH;
+    default:
+      return 0;
+  }
+}
+
+void start(DigestState& d) {
+  if (d.alg == CALG_MD5)
+    MD5_Init(&d.md5);
+  else
+    SHA1_Init(&d.sha1);
+}
+
+void update(DigestState& d, const BYTE* data, DWORD len) {
+  if (d.alg == CALG_MD5)
+    MD5_Update(&d.md5, data, len);
+  else
+    SHA1_Update(&d.sha1, data, len);
+}
+
 void finish(Hash& hash) {
   if (hash.finished) return;
-  unsigned int size = 0;
-  EVP_DigestFinal_ex(hash.ctx.get(), hash.value.data(), &size);
+  if (hash.alg == CALG_MD5)
+    MD5_Final(hash.value.data(), &hash.digest->md5);
+  else
+    SHA1_Final(hash.value.data(), &hash.digest->sha1);
   hash.finished = true;
 }
 
@@ -32,7 +79,7 @@ bool hashPlaintext(HCRYPTHASH hHash, const BYTE* data, DWORD len) {
   Hash* hash = objectFor<Hash>(hHash);
   if (!hash) return fail(ERROR_INVALID_PARAMETER);
   if (hash->finished) return fail(NTE_BAD_HASH_STATE);
-  EVP_DigestUpdate(hash->ctx.get(), data, len);
+  update(*hash->digest, data, len);
   return true;
 }
 
@@ -44,14 +91,15 @@ BOOL WINAPI CryptCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey, DWOR
   return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
     if (!objectFor<pw::crypt::Provider>(hProv) || !phHash) return fail(ERROR_INVALID_PARAMETER);
     if (dwFlags) return fail(NTE_BAD_FLAGS);
-    const EVP_MD* md = pw::crypt::digestFor(Algid);
-    if (!md) return fail(NTE_BAD_ALGID);  // keyed hashes (MAC, HMAC) are not offered
+    DWORD size = digestSize(Algid);
+    if (!size) return fail(NTE_BAD_ALGID);
 
     auto hash = std::make_unique<Hash>();
     hash->alg = Algid;
-    hash->size = DWORD(EVP_MD_get_size(md));
-    hash->ctx.reset(EVP_MD_CTX_new());
-    if (!hash->ctx || !EVP_DigestInit_ex2(hash->ctx.get(), md, nullptr)) return fail(NTE_NO_MEMORY);
+    hash->size = size;
+    hash->digest.reset(new DigestState{});
+    hash->digest->alg = Algid;
+    start(*hash->digest);
     return pw::crypt::handOut(std::move(hash), phHash);
   });
 }

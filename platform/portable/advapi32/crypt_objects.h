@@ -1,8 +1,7 @@
 // The objects behind CryptoAPI handles (provider contexts, hashes, keys) and what they
-// share: the OpenSSL library context with its algorithms and the base provider's key
-// set-up. The objects live in the library's one handle table (kernel32/handles.h): a
-// null, unknown or wrong kind of handle is ERROR_INVALID_PARAMETER, as advapi32 answers
-// before a provider sees the call.
+// share: the base provider's key set-up. The objects live in the library's one handle table
+// (kernel32/handles.h): a null, unknown or wrong kind of handle is ERROR_INVALID_PARAMETER, as
+// advapi32 answers before a provider sees the call.
 #pragma once
 
 #include <windows.h>
@@ -17,8 +16,6 @@
 #include <string>
 #include <vector>
 
-typedef struct evp_md_ctx_st EVP_MD_CTX;
-typedef struct evp_md_st EVP_MD;
 struct rc2_key_st;
 
 namespace pw::crypt {
@@ -43,18 +40,19 @@ struct Provider : handles::ObjectOf<handles::Kind::CryptProvider> {
   size_t enumNext = 0;
 };
 
-struct MdCtxFree {
-  void operator()(EVP_MD_CTX* c) const;
+struct DigestState;  // a running MD5 or SHA-1 (crypt_hash.cpp)
+struct DigestStateFree {
+  void operator()(DigestState* d) const;
 };
 struct Rc2ScheduleFree {
   void operator()(rc2_key_st* k) const;
 };
-using MdCtx = std::unique_ptr<EVP_MD_CTX, MdCtxFree>;
+using Digest = std::unique_ptr<DigestState, DigestStateFree>;
 using Rc2Schedule = std::unique_ptr<rc2_key_st, Rc2ScheduleFree>;
 
 struct Hash : handles::ObjectOf<handles::Kind::CryptHash> {
   ALG_ID alg = 0;
-  MdCtx ctx;
+  Digest digest;
   bool finished = false;  // the value has been taken; no more data may be added
   std::array<BYTE, 64> value{};
   DWORD size = 0;
@@ -95,7 +93,6 @@ T* outputTarget(H handle, const DWORD* size, DWORD flags) {
 BOOL handOut(std::unique_ptr<handles::Object> object, ULONG_PTR* out);
 
 // ---- OpenSSL ----
-const EVP_MD* digestFor(ALG_ID alg);  // null for a hash the provider does not offer
 
 // Returns the key to its just-derived state: the chain vector back to the IV and the
 // block cipher keyed with the material and salt. False when OpenSSL refuses the key.

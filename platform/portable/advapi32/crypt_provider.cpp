@@ -60,14 +60,18 @@ BOOL WINAPI CryptAcquireContextA(HCRYPTPROV* phProv, LPCSTR szContainer, LPCSTR 
     if (named && (std::strlen(szContainer) > kMaxContainerName || std::strchr(szContainer, '\\')))
       return fail(NTE_BAD_KEYSET_PARAM);
     // Without a name the container is named after the user, as on Windows.
-    std::string name = named ? szContainer : pw::machine::userName();
+    // (Looked up only where a container is used: a verification context needs none.)
+    auto container = [&] { return named ? std::string(szContainer) : pw::machine::userName(); };
 
     switch (dwFlags & (CRYPT_NEWKEYSET | CRYPT_VERIFYCONTEXT | CRYPT_DELETEKEYSET)) {
-      case 0:
+      case 0: {
+        std::string name = container();
         if (!pw::crypt::containerExists(name, dwFlags)) return fail(NTE_BAD_KEYSET);
         return succeed(phProv, provider, name, dwFlags);
+      }
 
       case CRYPT_NEWKEYSET: {
+        std::string name = container();
         if (pw::crypt::containerExists(name, dwFlags)) return fail(NTE_EXISTS);
         if (LONG st = pw::crypt::createContainer(name, dwFlags)) return fail(DWORD(st));
         return succeed(phProv, provider, name, dwFlags);
@@ -75,7 +79,7 @@ BOOL WINAPI CryptAcquireContextA(HCRYPTPROV* phProv, LPCSTR szContainer, LPCSTR 
 
       case CRYPT_DELETEKEYSET:
         // The handle is undefined after a deletion; nothing needs releasing.
-        if (pw::crypt::deleteContainer(name, dwFlags)) return fail(NTE_BAD_KEYSET);
+        if (pw::crypt::deleteContainer(container(), dwFlags)) return fail(NTE_BAD_KEYSET);
         SetLastError(ERROR_SUCCESS);
         return TRUE;
 
