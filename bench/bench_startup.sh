@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Start-up cost of the registry-only commands on the portable build: 'H', 'W', 'N' and
-# 'D' of one key with tracing off, each beside /bin/true in the same hyperfine run; 'B'
+# 'D' of one key with tracing off, each against /bin/true timed in the same rounds; 'B'
 # against 'N'; 'H' with tracing on against tracing off. Prints medians, the ratios and
 # the targets they are held to, and the load average at the start and the end.
 #   bench/bench_startup.sh [BIN_DIR]     (default: build/default/bin; RUNS=300)
@@ -14,48 +14,64 @@ echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 export PW_MACHINE_ROOT="$work/off"
 data="$(head -c 48 /dev/zero | tr '\0' 'x')"
-# Key paths without a backslash, so that hyperfine's own word splitting keeps them.
 b="$("$bin/pwcmd" B L Software PwBenchRc2 B text "$data")"
 n="$("$bin/pwcmd" N L Software PwBenchLight B text "$data")"
 for c in H,5 W,abc "$b" "$n"; do  # first boot, and every command must succeed
   [ "$("$bin/pwexe" "$c")" = 0 ] || { echo "$c failed" >&2; exit 1; }
 done
-cat >"$work/one-key.sh" <<SH
-PW_MACHINE_ROOT="$work/off" "$bin/pwmachine" reg add 'HKLM\\Software\\PwBenchOne' /f >/dev/null
-SH
+# A second machine with tracing on.
+PW_MACHINE_ROOT="$work/on" "$bin/pwexe" H,5 >/dev/null
+PW_MACHINE_ROOT="$work/on" "$bin/pwmachine" reg add 'HKCU\Software\Velmora\Tessera' /v doTrace \
+  /t REG_DWORD /d 1 /f >/dev/null
 
-hyperfine -N --warmup 20 --runs "$runs" --export-json "$work/reg.json" -n true /bin/true \
-  -n H "$bin/pwexe H,5" -n W "$bin/pwexe W,abc" -n N "$bin/pwexe '$n'" \
-  -n B "$bin/pwexe '$b'" >/dev/null
-hyperfine -N --warmup 5 --runs "$runs" --export-json "$work/del.json" \
-  --prepare "sh $work/one-key.sh" -n true /bin/true \
-  -n D "$bin/pwexe D,Software,PwBenchOne" >/dev/null
-[ "$("$bin/pwmachine" reg query 'HKLM\Software\PwBenchOne' 2>/dev/null | wc -l)" = 0 ]
+# Interleaved: each round runs every command once, in turn, so that a change of load
+# during the measurement weighs on all of them alike (hyperfine runs one command's
+# runs back to back, and on a busy machine its ratios drifted by 20 % and more).
+# Each run is timed from its spawn to its end, as hyperfine -N times it.
+python3 - "$work" "$runs" "$bin" "$b" "$n" <<'PY'
+import os, statistics, subprocess, sys, time
+work, runs, bin_, b, n = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4], sys.argv[5]
+pwexe, pwmachine = os.path.join(bin_, "pwexe"), os.path.join(bin_, "pwmachine")
+off = dict(os.environ, PW_MACHINE_ROOT=work + "/off")
+on = dict(os.environ, PW_MACHINE_ROOT=work + "/on")
+null = os.open(os.devnull, os.O_RDWR)
+actions = [(os.POSIX_SPAWN_DUP2, null, 1)]
 
-export PW_MACHINE_ROOT="$work/on"
-"$bin/pwexe" H,5 >/dev/null
-"$bin/pwmachine" reg add 'HKCU\Software\Velmora\Tessera' /v doTrace /t REG_DWORD /d 1 /f >/dev/null
-hyperfine -N --warmup 20 --runs "$runs" --export-json "$work/on.json" -n true /bin/true \
-  -n H-on "$bin/pwexe H,5" >/dev/null
-test "$(grep -c 'PWEXE MAIN - Start' "$work/on/drive_c/PWY_log/Portwyn.log")" -gt "$runs"
+def timed(argv, env):
+    start = time.perf_counter_ns()
+    pid = os.posix_spawn(argv[0], argv, env, file_actions=actions)
+    _, status = os.waitpid(pid, 0)
+    elapsed = time.perf_counter_ns() - start
+    if argv[0] != "/bin/true" and os.waitstatus_to_exitcode(status) != 0:
+        sys.exit("%s failed" % argv)
+    return elapsed / 1e6
 
-python3 - "$work" <<'PY'
-import json, sys
-def medians(name):
-    return {r["command"]: r["median"] * 1000
-            for r in json.load(open("%s/%s.json" % (sys.argv[1], name)))["results"]}
-reg, dele, on = medians("reg"), medians("del"), medians("on")
-print("| command | median (ms) | /bin/true in the same run (ms) | ratio | target |")
+def one_key():
+    subprocess.run([pwmachine, "reg", "add", r"HKLM\Software\PwBenchOne", "/f"], env=off,
+                   stdout=subprocess.DEVNULL, check=True)
+
+commands = {"true": (["/bin/true"], off), "H": ([pwexe, "H,5"], off),
+            "W": ([pwexe, "W,abc"], off), "N": ([pwexe, n], off), "B": ([pwexe, b], off),
+            "D": ([pwexe, r"D,Software,PwBenchOne"], off), "H-on": ([pwexe, "H,5"], on)}
+times = {name: [] for name in commands}
+for round_ in range(runs + 20):  # the first 20 rounds warm up
+    one_key()
+    for name, (argv, env) in commands.items():
+        t = timed(argv, env)
+        if round_ >= 20:
+            times[name].append(t)
+m = {name: statistics.median(ts) for name, ts in times.items()}
+t = m["true"]
+print("| command | median (ms) | /bin/true in the same rounds (ms) | ratio | target |")
 print("|---|---|---|---|---|")
-for c, label in (("H", "'H,5'"), ("W", "'W,abc'"), ("N", "'N', 48 bytes")):
-    print("| %s, tracing off | %.2f | %.2f | %.2fx | 2x |" % (label, reg[c], reg["true"], reg[c] / reg["true"]))
-print("| 'D' of one key, tracing off | %.2f | %.2f | %.2fx | 2x |"
-      % (dele["D"], dele["true"], dele["D"] / dele["true"]))
+for c, label in (("H", "'H,5'"), ("W", "'W,abc'"), ("N", "'N', 48 bytes"),
+                 ("D", "'D' of one key")):
+    print("| %s, tracing off | %.2f | %.2f | %.2fx | 2x |" % (label, m[c], t, m[c] / t))
 print("| 'B', 48 bytes, tracing off | %.2f | %.2f | %.2fx of 'N' | 1.2x of 'N' |"
-      % (reg["B"], reg["true"], reg["B"] / reg["N"]))
+      % (m["B"], t, m["B"] / m["N"]))
 print("| 'H,5', tracing on | %.2f | %.2f | %.2fx of off | 1.2x of off |"
-      % (on["H-on"], on["true"], (on["H-on"] / on["true"]) / (reg["H"] / reg["true"])))
-print()
-print("(tracing on against off compares each with /bin/true of its own run)")
+      % (m["H-on"], t, m["H-on"] / m["H"]))
 PY
+[ "$("$bin/pwmachine" reg query 'HKLM\Software\PwBenchOne' 2>/dev/null | wc -l)" = 0 ]
+test "$(grep -c 'PWEXE MAIN - Start' "$work/on/drive_c/PWY_log/Portwyn.log")" -gt "$runs"
 echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
