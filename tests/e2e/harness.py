@@ -16,6 +16,7 @@ import re
 import shutil
 import subprocess
 import tempfile
+import time
 import unittest
 
 TARGET = os.environ.get("PW_TARGET", "portable")
@@ -273,8 +274,18 @@ class WineTarget(Target):
                     % (r"Software\Velmora", r"Software\Velmora",
                        r"Software\Wine\AppDefaults\pwexe.exe"))
 
-    def wine(self, *args, timeout=120):
-        return run_wine(["wine"] + list(args), self.env, timeout)
+    def wine(self, *args, timeout=120, retry=True):
+        """Runs a program under Wine. A tool of the test's own (reg, regedit, regbytes,
+        pwmachine) that ends with a failure and prints nothing at all did not start: on
+        a loaded machine, just after the server has been restarted, Wine now and then
+        fails to start a program. Such a start is tried twice more; pwexe's own runs
+        (retry=False) never are, since a command must not run twice."""
+        for attempt in range(3 if retry else 1):
+            proc = run_wine(["wine"] + list(args), self.env, timeout)
+            if proc.returncode == 0 or proc.stdout or proc.stderr:
+                break
+            time.sleep(1)
+        return proc
 
     def reset(self):
         self.wine("regedit", "/s", windows_path(self._reset_reg))
@@ -292,7 +303,7 @@ class WineTarget(Target):
         text_file = self._text_file(text)
         proc = self.wine(os.path.join(self.bin, "pwlaunch.exe"),
                          windows_path(os.path.join(self.bin, "pwexe.exe")),
-                         windows_path(text_file), timeout=timeout)
+                         windows_path(text_file), timeout=timeout, retry=False)
         os.remove(text_file)
         out = proc.stdout.decode().strip().splitlines()
         if proc.returncode != 0 or not out:
