@@ -45,6 +45,13 @@ bool destroyObject(uintptr_t handle) noexcept {
   return true;  // destroyed here, after it has left the table
 }
 
+std::vector<uintptr_t> liveHandles() {
+  std::vector<uintptr_t> values;
+  values.reserve(table().size());
+  for (const auto& entry : table()) values.push_back(entry.first);
+  return values;
+}
+
 }  // namespace pw::handles
 
 BOOL WINAPI CloseHandle(HANDLE h) {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <type_traits>
+#include <vector>
 
 namespace pw::handles {
 
@@ -86,5 +87,10 @@ template <class H>
 bool destroyObject(H handle) noexcept {
   return destroyObject(valueOf(handle));
 }
+
+// Every live handle value. A host that runs one program's work after another in one
+// process (the fuzz targets) takes this before each and destroys, after it, the objects
+// it left open, as that program's end would have.
+std::vector<uintptr_t> liveHandles();
 
 }  // namespace pw::handles
