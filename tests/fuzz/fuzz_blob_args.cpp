@@ -12,6 +12,7 @@
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzzMachineRoot();
+  fuzz::machineCopy();
   return 0;
 }
 
@@ -27,8 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<BYTE> decoded(static_cast<size_t>(length));
   base64Decode(LONG(text.size()), text.c_str(), decoded.data(), &length);
 
-  Storage_Manager_No_console manager;
-  LONG error = 0;
-  manager.storeBlob(&error, text.c_str(), selector);
+  asOneRun([&] {
+    Storage_Manager_No_console manager;
+    LONG error = 0;
+    manager.storeBlob(&error, text.c_str(), selector);
+  });
   return 0;
 }

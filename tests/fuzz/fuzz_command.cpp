@@ -6,9 +6,15 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -26,13 +32,33 @@ void runCommandFile(const uint8_t* data, size_t size) {
     std::fclose(file);
   }
   std::string command = "F,Z:" + path;
-  WinMain(nullptr, nullptr, command.data(), SW_SHOWDEFAULT);
+  asOneRun([&] { WinMain(nullptr, nullptr, command.data(), SW_SHOWDEFAULT); });
+}
+
+// The machine every input starts from is a workstation that has been through the
+// seeds' commands that leave something behind (values, certificates, identifiers),
+// so that the commands that look for such things can find them.
+void setUpMachine() {
+  std::vector<std::filesystem::path> seeds;
+  for (const auto& entry : std::filesystem::directory_iterator(PW_FUZZ_COMMAND_SEEDS))
+    seeds.push_back(entry.path());
+  std::sort(seeds.begin(), seeds.end());
+  for (const auto& seed : seeds) {
+    std::ifstream file(seed, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (text.empty() || std::string_view("ABCHNW").find(text[0]) == std::string_view::npos)
+      continue;
+    text.resize(std::min(text.size(), text.find('\0')));
+    WinMain(nullptr, nullptr, text.data(), SW_SHOWDEFAULT);
+  }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   fuzzMachineRoot();
+  setUpMachine();
+  fuzz::machineCopy();
   return 0;
 }
 
@@ -44,6 +70,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
   text.resize(text.find('\0') == std::string::npos ? text.size() : text.find('\0'));
   if (!text.empty() && leftOut(text[0])) return 0;
-  WinMain(nullptr, nullptr, text.data(), SW_SHOWDEFAULT);
+  asOneRun([&] { WinMain(nullptr, nullptr, text.data(), SW_SHOWDEFAULT); });
   return 0;
 }

@@ -1,16 +1,38 @@
-// Every fuzz target works on a throw-away emulated machine: the machine root is a
-// new temporary folder, set before anything touches the platform.
+// Every fuzz target works on a throw-away emulated machine: the machine root is a new
+// temporary folder, in memory under /dev/shm where there is one, set before anything
+// touches the platform.
+//
+// Each input runs as one run of the program on the same machine: asOneRun destroys
+// the objects the input left open, as that run's end would, and puts the hives back
+// as they were before the first input. Without that, a finding could depend on every
+// input before it, the stores grow with every certificate an input installs (and each
+// later input that opens them grows slower), and libFuzzer's leak check would look
+// closer at every input that keeps a handle. The hives stay SQLite databases in files,
+// opened by the platform as in any run; the harness writes its copy back through a
+// connection of its own, only after an input that changed them.
 #pragma once
 
+#include "kernel32/handles.h"
+#include "machine/machine.h"
+
+#include <windows.h>
+
+#include <sqlite3.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 inline const std::string& fuzzMachineRoot() {
   static const std::string root = [] {
-    char folder[] = "/tmp/pw-fuzz-XXXXXX";
-    if (!::mkdtemp(folder)) {
+    char shared[] = "/dev/shm/pw-fuzz-XXXXXX";
+    char temporary[] = "/tmp/pw-fuzz-XXXXXX";
+    const char* folder = ::mkdtemp(shared);
+    if (!folder) folder = ::mkdtemp(temporary);
+    if (!folder) {
       std::perror("mkdtemp");
       std::abort();
     }
@@ -20,4 +42,91 @@ inline const std::string& fuzzMachineRoot() {
     return std::string(folder);
   }();
   return root;
+}
+
+namespace fuzz {
+
+// One hive as it was before the first input, and the connection that writes it back.
+class HiveCopy {
+ public:
+  explicit HiveCopy(const std::string& path) {
+    if (sqlite3_open_v2(path.c_str(), &file_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
+        sqlite3_open(":memory:", &copy_) != SQLITE_OK)
+      fail(path.c_str());
+    // The copy only ever goes back into a file in a throw-away root.
+    sqlite3_exec(file_, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
+    copyInto(file_, copy_);
+    version_ = dataVersion();
+  }
+  HiveCopy(const HiveCopy&) = delete;
+  HiveCopy& operator=(const HiveCopy&) = delete;
+  ~HiveCopy() {
+    sqlite3_close(copy_);
+    sqlite3_close(file_);
+  }
+
+  // Writes the copy back when another connection (the platform's) has committed a
+  // change since the last look.
+  void putBack() {
+    if (dataVersion() == version_) return;
+    copyInto(copy_, file_);
+    version_ = dataVersion();  // unchanged by this connection's own commit
+  }
+
+ private:
+  [[noreturn]] static void fail(const char* what) {
+    std::fprintf(stderr, "fuzz machine: %s\n", what);
+    std::abort();
+  }
+  static void copyInto(sqlite3* from, sqlite3* to) {
+    sqlite3_backup* backup = sqlite3_backup_init(to, "main", from, "main");
+    if (!backup || sqlite3_backup_step(backup, -1) != SQLITE_DONE) fail(sqlite3_errmsg(to));
+    if (sqlite3_backup_finish(backup) != SQLITE_OK) fail(sqlite3_errmsg(to));
+  }
+  sqlite3_int64 dataVersion() {
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_int64 version = -1;
+    if (sqlite3_prepare_v2(file_, "PRAGMA data_version", -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW)
+      version = sqlite3_column_int64(statement, 0);
+    sqlite3_finalize(statement);
+    return version;
+  }
+
+  sqlite3* file_ = nullptr;
+  sqlite3* copy_ = nullptr;
+  sqlite3_int64 version_ = -1;
+};
+
+// Both hives, laid out by the platform as the first run of a new machine lays them out.
+struct MachineCopy {
+  MachineCopy() : machine(layOut(HKEY_LOCAL_MACHINE)), user(layOut(HKEY_CURRENT_USER)) {}
+  static std::string layOut(HKEY root) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, "Software", 0, KEY_READ, &key) == ERROR_SUCCESS) RegCloseKey(key);
+    return root == HKEY_LOCAL_MACHINE ? pw::machine::machineHivePath()
+                                      : pw::machine::userHivePath();
+  }
+  HiveCopy machine, user;
+};
+
+inline MachineCopy& machineCopy() {
+  static MachineCopy* copy = new MachineCopy;  // lives as long as the hives it restores
+  return *copy;
+}
+
+}  // namespace fuzz
+
+// Runs one input's work as one run of the program on the machine as it was first.
+template <class Work>
+void asOneRun(Work&& work) {
+  fuzz::MachineCopy& machine = fuzz::machineCopy();
+  std::vector<uintptr_t> before = pw::handles::liveHandles();
+  std::sort(before.begin(), before.end());
+  work();
+  for (uintptr_t handle : pw::handles::liveHandles())
+    if (!std::binary_search(before.begin(), before.end(), handle))
+      pw::handles::destroyObject(handle);
+  machine.machine.putBack();
+  machine.user.putBack();
 }
