@@ -46,31 +46,49 @@ inline const std::string& fuzzMachineRoot() {
 
 namespace fuzz {
 
-// One hive as it was before the first input, and the connection that writes it back.
+// One hive as it was before the first input, and the connection that writes it back:
+// row by row, so that the schema stays as it was and the platform's connection keeps
+// its prepared statements (a page-by-page copy would make it prepare them all again).
 class HiveCopy {
  public:
   explicit HiveCopy(const std::string& path) {
+    const std::string copyPath = path + ".fuzz-copy";
+    sqlite3* copy = nullptr;
     if (sqlite3_open_v2(path.c_str(), &file_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
-        sqlite3_open(":memory:", &copy_) != SQLITE_OK)
+        sqlite3_open(copyPath.c_str(), &copy) != SQLITE_OK)
       fail(path.c_str());
+    sqlite3_backup* backup = sqlite3_backup_init(copy, "main", file_, "main");
+    if (!backup || sqlite3_backup_step(backup, -1) != SQLITE_DONE ||
+        sqlite3_backup_finish(backup) != SQLITE_OK || sqlite3_close(copy) != SQLITE_OK)
+      fail(copyPath.c_str());
     // The copy only ever goes back into a file in a throw-away root.
-    sqlite3_exec(file_, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
-    copyInto(file_, copy_);
-    version_ = dataVersion();
+    exec("PRAGMA synchronous=OFF");
+    exec(("ATTACH '" + copyPath + "' AS copy").c_str());
+    std::vector<std::string> tables;
+    sqlite3_stmt* list = prepare("SELECT name FROM main.sqlite_schema WHERE type = 'table'");
+    while (sqlite3_step(list) == SQLITE_ROW)
+      tables.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(list, 0)));
+    sqlite3_finalize(list);
+    restore_.push_back(prepare("BEGIN IMMEDIATE"));
+    for (const auto& table : tables) restore_.push_back(prepare("DELETE FROM main." + table));
+    for (const auto& table : tables)
+      restore_.push_back(prepare("INSERT INTO main." + table + " SELECT * FROM copy." + table));
+    restore_.push_back(prepare("COMMIT"));
+    version_ = prepare("PRAGMA data_version");
+    seen_ = dataVersion();
   }
   HiveCopy(const HiveCopy&) = delete;
   HiveCopy& operator=(const HiveCopy&) = delete;
-  ~HiveCopy() {
-    sqlite3_close(copy_);
-    sqlite3_close(file_);
-  }
 
   // Writes the copy back when another connection (the platform's) has committed a
   // change since the last look.
   void putBack() {
-    if (dataVersion() == version_) return;
-    copyInto(copy_, file_);
-    version_ = dataVersion();  // unchanged by this connection's own commit
+    if (dataVersion() == seen_) return;
+    for (sqlite3_stmt* statement : restore_) {
+      if (sqlite3_step(statement) != SQLITE_DONE) fail(sqlite3_errmsg(file_));
+      sqlite3_reset(statement);
+    }
+    seen_ = dataVersion();  // unchanged by this connection's own commit
   }
 
  private:
@@ -78,24 +96,28 @@ class HiveCopy {
     std::fprintf(stderr, "fuzz machine: %s\n", what);
     std::abort();
   }
-  static void copyInto(sqlite3* from, sqlite3* to) {
-    sqlite3_backup* backup = sqlite3_backup_init(to, "main", from, "main");
-    if (!backup || sqlite3_backup_step(backup, -1) != SQLITE_DONE) fail(sqlite3_errmsg(to));
-    if (sqlite3_backup_finish(backup) != SQLITE_OK) fail(sqlite3_errmsg(to));
+  void exec(const char* sql) {
+    if (sqlite3_exec(file_, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+      fail(sqlite3_errmsg(file_));
+  }
+  sqlite3_stmt* prepare(const std::string& sql) {
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v3(file_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &statement,
+                           nullptr) != SQLITE_OK)
+      fail(sqlite3_errmsg(file_));
+    return statement;
   }
   sqlite3_int64 dataVersion() {
-    sqlite3_stmt* statement = nullptr;
-    sqlite3_int64 version = -1;
-    if (sqlite3_prepare_v2(file_, "PRAGMA data_version", -1, &statement, nullptr) == SQLITE_OK &&
-        sqlite3_step(statement) == SQLITE_ROW)
-      version = sqlite3_column_int64(statement, 0);
-    sqlite3_finalize(statement);
+    if (sqlite3_step(version_) != SQLITE_ROW) fail(sqlite3_errmsg(file_));
+    sqlite3_int64 version = sqlite3_column_int64(version_, 0);
+    sqlite3_reset(version_);
     return version;
   }
 
   sqlite3* file_ = nullptr;
-  sqlite3* copy_ = nullptr;
-  sqlite3_int64 version_ = -1;
+  std::vector<sqlite3_stmt*> restore_;
+  sqlite3_stmt* version_ = nullptr;
+  sqlite3_int64 seen_ = -1;
 };
 
 // Both hives, laid out by the platform as the first run of a new machine lays them out.
