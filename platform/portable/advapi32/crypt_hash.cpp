@@ -19,8 +19,7 @@
 
 namespace pw::crypt {
 
-struct DigestState {
-  ALG_ID alg = 0;
+struct DigestState {  // the running state of the hash's algorithm (Hash::alg)
   MD5_CTX md5{};
   SHA_CTX sha1{};
 };
@@ -48,18 +47,18 @@ DWORD digestSize(ALG_ID alg) {
   }
 }
 
-void start(DigestState& d) {
-  if (d.alg == CALG_MD5)
-    MD5_Init(&d.md5);
+void start(Hash& hash) {
+  if (hash.alg == CALG_MD5)
+    MD5_Init(&hash.digest->md5);
   else
-    SHA1_Init(&d.sha1);
+    SHA1_Init(&hash.digest->sha1);
 }
 
-void update(DigestState& d, const BYTE* data, DWORD len) {
-  if (d.alg == CALG_MD5)
-    MD5_Update(&d.md5, data, len);
+void update(Hash& hash, const BYTE* data, DWORD len) {
+  if (hash.alg == CALG_MD5)
+    MD5_Update(&hash.digest->md5, data, len);
   else
-    SHA1_Update(&d.sha1, data, len);
+    SHA1_Update(&hash.digest->sha1, data, len);
 }
 
 void finish(Hash& hash) {
@@ -79,7 +78,7 @@ bool hashPlaintext(HCRYPTHASH hHash, const BYTE* data, DWORD len) {
   Hash* hash = objectFor<Hash>(hHash);
   if (!hash) return fail(ERROR_INVALID_PARAMETER);
   if (hash->finished) return fail(NTE_BAD_HASH_STATE);
-  update(*hash->digest, data, len);
+  update(*hash, data, len);
   return true;
 }
 
@@ -98,8 +97,7 @@ BOOL WINAPI CryptCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey, DWOR
     hash->alg = Algid;
     hash->size = size;
     hash->digest.reset(new DigestState{});
-    hash->digest->alg = Algid;
-    start(*hash->digest);
+    start(*hash);
     return pw::crypt::handOut(std::move(hash), phHash);
   });
 }
