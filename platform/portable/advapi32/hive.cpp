@@ -480,11 +480,16 @@ LONG Hive::removeLeaf(int64_t id, bool asSystem) {
   return ERROR_SUCCESS;
 }
 
-LONG Hive::deleteKey(int64_t parent, std::string_view name) {
+LONG Hive::deleteKey(int64_t from, const std::vector<std::string>& path) {
+  // A missing key is missing on a hive that cannot be written too.
+  if (!writable_) {
+    int64_t id;
+    if (LONG st = openPath(from, path, &id)) return st;
+    return ERROR_ACCESS_DENIED;
+  }
   return change([&]() -> LONG {
-    int64_t id = 0;
-    if (LONG st = keyExists(parent)) return st;
-    if (LONG st = childId(parent, codepage::foldAnsi(name), &id)) return st;
+    int64_t id;
+    if (LONG st = openPath(from, path, &id)) return st;
     return removeLeaf(id, false);
   });
 }

@@ -56,7 +56,9 @@ class Hive {
   // that value's data: one query where enumerating key by key would take one a key.
   LONG subKeyValues(int64_t key, std::string_view name,
                     std::vector<std::pair<std::string, std::string>>* out);
-  LONG deleteKey(int64_t parent, std::string_view name);
+  // Deletes the key at `path` below `from` (a leaf, not owned by the system): the
+  // lookup and the deletion in one transaction.
+  LONG deleteKey(int64_t from, const std::vector<std::string>& path);
   LONG deleteKeyItself(int64_t key);
   LONG queryInfo(int64_t key, KeyInfo* info);
 

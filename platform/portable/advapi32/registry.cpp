@@ -263,13 +263,12 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     std::vector<std::string> path;
     if (LONG st = splitKeyPath(lpSubKey, &path)) return st;
     if (path.empty()) return from.hive->deleteKeyItself(from.id);  // "" deletes the key itself
-    int64_t id;
-    if (LONG st = openKeyPath(from.hive, from.id, from.level, path, &id)) return st;
-    std::string last = path.back();
-    path.pop_back();
-    int64_t parent;
-    if (LONG st = from.hive->openPath(from.id, path, &parent)) return st;
-    return from.hive->deleteKey(parent, last);
+    // A path beyond the registry's limits is answered as opening it would be.
+    if (pw::registry::firstBeyondLimits(from.level, path).at != path.size()) {
+      int64_t id;
+      return openKeyPath(from.hive, from.id, from.level, path, &id);
+    }
+    return from.hive->deleteKey(from.id, path);
   });
 }
 
