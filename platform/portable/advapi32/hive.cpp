@@ -1,5 +1,7 @@
 #include "advapi32/hive.h"
 
+#include "advapi32/hive_vfs.h"
+
 #include "kernel32/codepage.h"
 #include "machine/machine.h"
 
@@ -146,7 +148,8 @@ Hive* Hive::open(const std::string& path, HiveId id) {
   bool newLog = ::stat((path + "-wal").c_str(), &st) != 0;
   sqlite3* db = nullptr;
   int flags = writable ? (SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) : SQLITE_OPEN_READONLY;
-  if (sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, hiveVfsName()) !=
+      SQLITE_OK) {
     sqlite3_close(db);
     return nullptr;
   }
