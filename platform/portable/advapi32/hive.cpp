@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+#include <cstdlib>
 #include <memory>
 
 namespace pw::registry {
@@ -119,13 +120,29 @@ void* mapPopulated(void* addr, size_t len, int prot, int flags, int fd, off_t of
 }  // namespace
 
 Hive* Hive::get(HiveId id) {
-  // Each hive is opened on first use and closed when the process ends.
   if (id == HiveId::Machine) {
-    static std::unique_ptr<Hive> machine(open(pw::machine::machineHivePath(), id));
-    return machine.get();
+    static Hive* const machine = keepUntilExit(open(pw::machine::machineHivePath(), id));
+    return machine;
   }
-  static std::unique_ptr<Hive> user(open(pw::machine::userHivePath(), id));
-  return user.get();
+  static Hive* const user = keepUntilExit(open(pw::machine::userHivePath(), id));
+  return user;
+}
+
+Hive* Hive::keepUntilExit(Hive* hive) {
+  // At the process's end what the run committed is put on disk; the connection itself
+  // is left for the exit to close (its locks, descriptors and maps go with the
+  // process), which costs a run less than SQLite's close, whose unmapping of the
+  // shared-memory index alone took a twentieth of a short run.
+  static Hive* kept[2];
+  static int count = 0;
+  if (hive && count < 2) {
+    kept[count] = hive;
+    if (count++ == 0)
+      std::atexit([] {
+        for (int i = count - 1; i >= 0; --i) kept[i]->finishRun();
+      });
+  }
+  return hive;
 }
 
 Hive* Hive::open(const std::string& path, HiveId id) {
@@ -186,18 +203,21 @@ int Hive::onCommit(void* self, sqlite3* db, const char* name, int frames) {
   return SQLITE_OK;
 }
 
-Hive::~Hive() {
+void Hive::finishRun() {
+  if (!wrote_) return;
+  wrote_ = false;
+  // What a run committed is on disk before it ends, as it was when every run folded
+  // the log into the hive: a long log is folded in and emptied (when no other run is
+  // reading it at that moment), a short one is only flushed.
+  sqlite3_busy_timeout(db_, 0);
+  if (logFrames_ <= kEndCheckpointFrames ||
+      sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) !=
+          SQLITE_OK)
+    flushLog();
+}
+
+Hive::~Hive() {  // a connection that failed to open
   for (auto& [sql, s] : stmts_) sqlite3_finalize(s);
-  if (wrote_) {
-    // What a run committed is on disk before it ends, as it was when every run folded
-    // the log into the hive: a long log is folded in and emptied (when no other run is
-    // reading it at that moment), a short one is only flushed.
-    sqlite3_busy_timeout(db_, 0);
-    if (logFrames_ <= kEndCheckpointFrames ||
-        sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) !=
-            SQLITE_OK)
-      flushLog();
-  }
   sqlite3_close(db_);
 }
 

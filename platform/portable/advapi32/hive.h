@@ -33,8 +33,8 @@ class Hive {
  public:
   static constexpr int64_t kRootId = 1;
 
-  // The process's one connection to a hive, opened on first use; null when the
-  // hive file cannot be opened at all.
+  // The process's one connection to a hive, opened on first use and kept until the
+  // process ends; null when the hive file cannot be opened at all.
   static Hive* get(HiveId id);
 
   Hive(const Hive&) = delete;
@@ -75,6 +75,8 @@ class Hive {
   Hive(sqlite3* db, bool writable, std::string path, bool newLog)
       : db_(db), writable_(writable), newLog_(newLog), path_(std::move(path)) {}
   static Hive* open(const std::string& path, HiveId id);
+  static Hive* keepUntilExit(Hive* hive);
+  void finishRun();
   static int onCommit(void* hive, sqlite3* db, const char* name, int frames);
   void flushLog();
   sqlite3_stmt* stmt(const char* sql);
