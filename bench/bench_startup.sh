@@ -54,9 +54,13 @@ commands = {"true": (["/bin/true"], off), "H": ([pwexe, "H,5"], off),
             "W": ([pwexe, "W,abc"], off), "N": ([pwexe, n], off), "B": ([pwexe, b], off),
             "D": ([pwexe, r"D,Software,PwBenchOne"], off), "H-on": ([pwexe, "H,5"], on)}
 times = {name: [] for name in commands}
+names = list(commands)
 for round_ in range(runs + 20):  # the first 20 rounds warm up
     one_key()
-    for name, (argv, env) in commands.items():
+    # The command that comes first after the key is made meets the hive as pwmachine
+    # left it; each round starts one command further on, so that none meets it always.
+    for name in names[round_ % len(names):] + names[:round_ % len(names)]:
+        argv, env = commands[name]
         t = timed(argv, env)
         if round_ >= 20:
             times[name].append(t)
