@@ -31,6 +31,9 @@ struct File {
   File* next;  // the open logs, for the flush before an index is published
   File* prev;
 };
+// The hives are used from one thread (their connections are opened without SQLite's
+// mutexes); the list's lock keeps opening and closing logs safe all the same, but a
+// gathered log belongs to the thread of its connection.
 
 sqlite3_vfs* g_unix = nullptr;
 sqlite3_vfs g_vfs;
