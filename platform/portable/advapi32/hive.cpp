@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
@@ -106,17 +105,6 @@ void columnBytes(sqlite3_stmt* s, int column, std::string* out) {
     out->clear();
 }
 
-// SQLite maps the write-ahead log's shared-memory index in blocks of 32 KiB, whose
-// pages it has just made exist in the file, and a run that is the only one holding
-// the hive writes most of them when it rebuilds the index. Mapped and populated in
-// one call, they cost no page fault each.
-void* mapPopulated(void* addr, size_t len, int prot, int flags, int fd, off_t offset) {
-  void* map = ::mmap(addr, len, prot, flags, fd, offset);
-  if (map != MAP_FAILED && (prot & PROT_WRITE) && (flags & MAP_SHARED))
-    ::madvise(map, len, MADV_POPULATE_WRITE);  // declined by an older kernel: no harm
-  return map;
-}
-
 }  // namespace
 
 Hive* Hive::get(HiveId id) {
@@ -150,15 +138,9 @@ Hive* Hive::open(const std::string& path, HiveId id) {
   // an update on every allocation, nor the page cache it sets aside for each connection
   // in one block and writes through at once: a run reads a few pages of each hive, and
   // each new page of memory a process touches costs it a page fault. (Refused,
-  // harmlessly, once SQLite is running.) The shared-memory index is mapped populated.
-  static const bool configured = [] {
-    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
-    sqlite3_config(SQLITE_CONFIG_PAGECACHE, nullptr, 0, 0);
-    sqlite3_vfs* vfs = sqlite3_vfs_find(nullptr);
-    if (vfs && vfs->iVersion >= 3 && vfs->xSetSystemCall)
-      vfs->xSetSystemCall(vfs, "mmap", reinterpret_cast<sqlite3_syscall_ptr>(&mapPopulated));
-    return true;
-  }();
+  // harmlessly, once SQLite is running.)
+  static const bool configured = (sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0),
+                                  sqlite3_config(SQLITE_CONFIG_PAGECACHE, nullptr, 0, 0), true);
   (void)configured;
   bool writable = hiveWritable(path);
   struct stat st {};

@@ -1,6 +1,7 @@
 #include "advapi32/hive_vfs.h"
 
 #include <sqlite3.h>
+#include <sys/mman.h>
 
 #include <mutex>
 #include <new>
@@ -93,49 +94,18 @@ int fileClose(sqlite3_file* p) {
   return rc ? rc : closed;
 }
 
-// Every other call on a log first puts what was gathered in the file.
-int fileRead(sqlite3_file* p, void* data, int amount, sqlite3_int64 offset) {
+// The calls passed on to SQLite's unix file as they are, and those that first put what
+// a log has gathered in the file: every call on a log but a write.
+template <auto Method, class... Args>
+auto passOn(sqlite3_file* p, Args... args) {
+  return (real(p)->pMethods->*Method)(real(p), args...);
+}
+template <auto Method, class... Args>
+int flushFirst(sqlite3_file* p, Args... args) {
   if (int rc = flushLog(p)) return rc;
-  return real(p)->pMethods->xRead(real(p), data, amount, offset);
+  return passOn<Method>(p, args...);
 }
-int fileTruncate(sqlite3_file* p, sqlite3_int64 size) {
-  if (int rc = flushLog(p)) return rc;
-  return real(p)->pMethods->xTruncate(real(p), size);
-}
-int fileSync(sqlite3_file* p, int flags) {
-  if (int rc = flushLog(p)) return rc;
-  return real(p)->pMethods->xSync(real(p), flags);
-}
-int fileSize(sqlite3_file* p, sqlite3_int64* size) {
-  if (int rc = flushLog(p)) return rc;
-  return real(p)->pMethods->xFileSize(real(p), size);
-}
-int fileLock(sqlite3_file* p, int level) {
-  if (int rc = flushLog(p)) return rc;
-  return real(p)->pMethods->xLock(real(p), level);
-}
-int fileUnlock(sqlite3_file* p, int level) {
-  if (int rc = flushLog(p)) return rc;
-  return real(p)->pMethods->xUnlock(real(p), level);
-}
-int fileCheckReservedLock(sqlite3_file* p, int* out) {
-  if (int rc = flushLog(p)) return rc;
-  return real(p)->pMethods->xCheckReservedLock(real(p), out);
-}
-int fileControl(sqlite3_file* p, int op, void* arg) {
-  if (int rc = flushLog(p)) return rc;
-  return real(p)->pMethods->xFileControl(real(p), op, arg);
-}
-int fileSectorSize(sqlite3_file* p) { return real(p)->pMethods->xSectorSize(real(p)); }
-int fileDeviceCharacteristics(sqlite3_file* p) {
-  return real(p)->pMethods->xDeviceCharacteristics(real(p));
-}
-int fileShmMap(sqlite3_file* p, int region, int size, int extend, void volatile** out) {
-  return real(p)->pMethods->xShmMap(real(p), region, size, extend, out);
-}
-int fileShmLock(sqlite3_file* p, int offset, int n, int flags) {
-  return real(p)->pMethods->xShmLock(real(p), offset, n, flags);
-}
+
 // SQLite publishes a new index header in two copies with this barrier between them;
 // the commit's frames are in their file by then already, and anything still gathered
 // goes too, so that no reader is ever shown a frame the file does not hold.
@@ -144,16 +114,7 @@ void fileShmBarrier(sqlite3_file* p) {
     std::lock_guard<std::mutex> hold(g_logsLock);
     for (File* f = g_logs; f; f = f->next) flush(f);
   }
-  real(p)->pMethods->xShmBarrier(real(p));
-}
-int fileShmUnmap(sqlite3_file* p, int deleteFlag) {
-  return real(p)->pMethods->xShmUnmap(real(p), deleteFlag);
-}
-int fileFetch(sqlite3_file* p, sqlite3_int64 offset, int amount, void** out) {
-  return real(p)->pMethods->xFetch(real(p), offset, amount, out);
-}
-int fileUnfetch(sqlite3_file* p, sqlite3_int64 offset, void* page) {
-  return real(p)->pMethods->xUnfetch(real(p), offset, page);
+  passOn<&sqlite3_io_methods::xShmBarrier>(p);
 }
 
 int vfsOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* p, int flags, int* outFlags) {
@@ -182,75 +143,66 @@ int vfsOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* p, int flags, int
 }
 
 // The rest is SQLite's unix layer as it is.
-int vfsDelete(sqlite3_vfs*, const char* name, int syncDir) {
-  return g_unix->xDelete(g_unix, name, syncDir);
+template <auto Method, class... Args>
+auto unixCall(sqlite3_vfs*, Args... args) {
+  return (g_unix->*Method)(g_unix, args...);
 }
-int vfsAccess(sqlite3_vfs*, const char* name, int flags, int* out) {
-  return g_unix->xAccess(g_unix, name, flags, out);
-}
-int vfsFullPathname(sqlite3_vfs*, const char* name, int size, char* out) {
-  return g_unix->xFullPathname(g_unix, name, size, out);
-}
-void* vfsDlOpen(sqlite3_vfs*, const char* name) { return g_unix->xDlOpen(g_unix, name); }
-void vfsDlError(sqlite3_vfs*, int size, char* out) { g_unix->xDlError(g_unix, size, out); }
-void (*vfsDlSym(sqlite3_vfs*, void* lib, const char* sym))(void) {
-  return g_unix->xDlSym(g_unix, lib, sym);
-}
-void vfsDlClose(sqlite3_vfs*, void* lib) { g_unix->xDlClose(g_unix, lib); }
-int vfsRandomness(sqlite3_vfs*, int size, char* out) {
-  return g_unix->xRandomness(g_unix, size, out);
-}
-int vfsSleep(sqlite3_vfs*, int us) { return g_unix->xSleep(g_unix, us); }
-int vfsCurrentTime(sqlite3_vfs*, double* out) { return g_unix->xCurrentTime(g_unix, out); }
-int vfsGetLastError(sqlite3_vfs*, int size, char* out) {
-  return g_unix->xGetLastError(g_unix, size, out);
-}
-int vfsCurrentTimeInt64(sqlite3_vfs*, sqlite3_int64* out) {
-  return g_unix->xCurrentTimeInt64(g_unix, out);
+
+// SQLite maps the write-ahead log's shared-memory index in blocks of 32 KiB, whose
+// pages it has just made exist in the file, and a run that is the only one holding
+// the hive writes most of them when it rebuilds the index. Mapped and populated in
+// one call, they cost no page fault each.
+void* mapPopulated(void* addr, size_t len, int prot, int flags, int fd, off_t offset) {
+  void* map = ::mmap(addr, len, prot, flags, fd, offset);
+  if (map != MAP_FAILED && (prot & PROT_WRITE) && (flags & MAP_SHARED))
+    ::madvise(map, len, MADV_POPULATE_WRITE);  // declined by an older kernel: no harm
+  return map;
 }
 
 bool registerVfs() {
   g_unix = sqlite3_vfs_find("unix");
   if (!g_unix || g_unix->iVersion < 2) return false;
+  if (g_unix->iVersion >= 3 && g_unix->xSetSystemCall)  // SQLite's unix layer maps through it
+    g_unix->xSetSystemCall(g_unix, "mmap", reinterpret_cast<sqlite3_syscall_ptr>(&mapPopulated));
   sqlite3_vfs vfs{};
   vfs.iVersion = 2;
   vfs.szOsFile = int(((sizeof(File) + 7) & ~size_t(7)) + size_t(g_unix->szOsFile));
   vfs.mxPathname = g_unix->mxPathname;
   vfs.zName = "pw-hive";
   vfs.xOpen = vfsOpen;
-  vfs.xDelete = vfsDelete;
-  vfs.xAccess = vfsAccess;
-  vfs.xFullPathname = vfsFullPathname;
-  vfs.xDlOpen = vfsDlOpen;
-  vfs.xDlError = vfsDlError;
-  vfs.xDlSym = vfsDlSym;
-  vfs.xDlClose = vfsDlClose;
-  vfs.xRandomness = vfsRandomness;
-  vfs.xSleep = vfsSleep;
-  vfs.xCurrentTime = vfsCurrentTime;
-  vfs.xGetLastError = vfsGetLastError;
-  vfs.xCurrentTimeInt64 = vfsCurrentTimeInt64;
+  vfs.xDelete = unixCall<&sqlite3_vfs::xDelete>;
+  vfs.xAccess = unixCall<&sqlite3_vfs::xAccess>;
+  vfs.xFullPathname = unixCall<&sqlite3_vfs::xFullPathname>;
+  vfs.xDlOpen = unixCall<&sqlite3_vfs::xDlOpen>;
+  vfs.xDlError = unixCall<&sqlite3_vfs::xDlError>;
+  vfs.xDlSym = unixCall<&sqlite3_vfs::xDlSym>;
+  vfs.xDlClose = unixCall<&sqlite3_vfs::xDlClose>;
+  vfs.xRandomness = unixCall<&sqlite3_vfs::xRandomness>;
+  vfs.xSleep = unixCall<&sqlite3_vfs::xSleep>;
+  vfs.xCurrentTime = unixCall<&sqlite3_vfs::xCurrentTime>;
+  vfs.xGetLastError = unixCall<&sqlite3_vfs::xGetLastError>;
+  vfs.xCurrentTimeInt64 = unixCall<&sqlite3_vfs::xCurrentTimeInt64>;
   g_vfs = vfs;
   sqlite3_io_methods m{};
   m.iVersion = 3;
   m.xClose = fileClose;
-  m.xRead = fileRead;
+  m.xRead = flushFirst<&sqlite3_io_methods::xRead>;
   m.xWrite = fileWrite;
-  m.xTruncate = fileTruncate;
-  m.xSync = fileSync;
-  m.xFileSize = fileSize;
-  m.xLock = fileLock;
-  m.xUnlock = fileUnlock;
-  m.xCheckReservedLock = fileCheckReservedLock;
-  m.xFileControl = fileControl;
-  m.xSectorSize = fileSectorSize;
-  m.xDeviceCharacteristics = fileDeviceCharacteristics;
-  m.xShmMap = fileShmMap;
-  m.xShmLock = fileShmLock;
+  m.xTruncate = flushFirst<&sqlite3_io_methods::xTruncate>;
+  m.xSync = flushFirst<&sqlite3_io_methods::xSync>;
+  m.xFileSize = flushFirst<&sqlite3_io_methods::xFileSize>;
+  m.xLock = flushFirst<&sqlite3_io_methods::xLock>;
+  m.xUnlock = flushFirst<&sqlite3_io_methods::xUnlock>;
+  m.xCheckReservedLock = flushFirst<&sqlite3_io_methods::xCheckReservedLock>;
+  m.xFileControl = flushFirst<&sqlite3_io_methods::xFileControl>;
+  m.xSectorSize = passOn<&sqlite3_io_methods::xSectorSize>;
+  m.xDeviceCharacteristics = passOn<&sqlite3_io_methods::xDeviceCharacteristics>;
+  m.xShmMap = passOn<&sqlite3_io_methods::xShmMap>;
+  m.xShmLock = passOn<&sqlite3_io_methods::xShmLock>;
   m.xShmBarrier = fileShmBarrier;
-  m.xShmUnmap = fileShmUnmap;
-  m.xFetch = fileFetch;
-  m.xUnfetch = fileUnfetch;
+  m.xShmUnmap = passOn<&sqlite3_io_methods::xShmUnmap>;
+  m.xFetch = passOn<&sqlite3_io_methods::xFetch>;
+  m.xUnfetch = passOn<&sqlite3_io_methods::xUnfetch>;
   g_methods = m;
   return sqlite3_vfs_register(&g_vfs, 0) == SQLITE_OK;
 }

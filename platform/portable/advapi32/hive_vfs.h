@@ -1,5 +1,6 @@
 // The file layer the hives are opened through: SQLite's own unix layer, except that
-// the writes one commit makes to a write-ahead log reach the file in one system call.
+// the writes one commit makes to a write-ahead log reach the file in one system call
+// and the log's shared-memory index is mapped with its pages populated.
 #pragma once
 
 namespace pw::registry {
