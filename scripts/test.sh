@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Set-up, then every test: unit and end-to-end tests on the portable build, the
 # same under AddressSanitizer and UndefinedBehaviorSanitizer, the end-to-end tests
-# on the Windows build under Wine, the conformance probes, the Debian package and
-# the Windows zip as shipped, and a short fuzzing run.
+# on the Windows build under Wine, the checks of the Windows images (the 32-bit
+# build that ships and the 64-bit one Wine runs), the conformance probes, the Debian
+# package and the Windows zip as shipped, and a short fuzzing run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh mingw default asan package
+scripts/setup.sh mingw mingw32 default asan package
 
 jobs=2
 status=0
@@ -21,7 +22,7 @@ fi
 echo "== the Debian package and the Windows zip =="
 if cpack --preset package >/dev/null && cpack --preset zip >/dev/null; then
   tests/package/check_deb.sh build/package/pwexe_*_amd64.deb || { status=1; failed="$failed package"; }
-  tests/package/check_zip.sh build/mingw/pwexe-*-win64.zip || { status=1; failed="$failed package"; }
+  tests/package/check_zip.sh build/mingw32/pwexe-*-win32.zip || { status=1; failed="$failed package"; }
 else
   status=1
   failed="$failed package"

@@ -39,6 +39,7 @@ grep -v '^/usr/' "$work/files" && fail "files outside /usr"
 
 root="$work/unpacked"
 dpkg-deb -x "$deb" "$root"
+system_path=$PATH
 export PATH="$root/usr/bin:/usr/bin:/bin"
 export PW_MACHINE_ROOT="$work/machine"
 [ "$(pwmachine --version)" = "pwmachine $(field Version)" ] || fail "pwmachine --version"
@@ -51,15 +52,18 @@ TMPDIR="$work" sh "$root/usr/share/doc/pwexe/examples/walkthrough.sh" > "$work/w
   { tail -n 30 "$work/walkthrough.log"; fail "the walkthrough failed"; }
 
 if [ "$(id -u)" -eq 0 ]; then
+  export PATH="$system_path:/usr/sbin:/sbin"
   # dpkg into a root of its own: the package's files arrive and leave again.
   target="$work/target"
   mkdir -p "$target/var/lib/dpkg/info" "$target/var/lib/dpkg/updates"
   touch "$target/var/lib/dpkg/status" "$target/var/lib/dpkg/available"
   (cd "$target" && find . | sort) > "$work/before"
-  dpkg --root="$target" --force-depends --force-not-root -i "$deb" >/dev/null
+  # The empty database has no C library: its dependency is forced, and said so.
+  dpkg --root="$target" --force-depends -i "$deb" >"$work/dpkg.log" 2>&1 ||
+    { cat "$work/dpkg.log"; fail "dpkg -i"; }
   [ -x "$target/usr/bin/pwexe" ] || fail "dpkg did not install /usr/bin/pwexe"
-  dpkg --root="$target" -r pwexe >/dev/null
-  dpkg --root="$target" --purge pwexe >/dev/null
+  dpkg --root="$target" --purge pwexe >"$work/dpkg.log" 2>&1 ||
+    { cat "$work/dpkg.log"; fail "dpkg --purge"; }
   (cd "$target" && find . | sort | grep -v '^\./var/lib/dpkg') > "$work/after"
   grep -v '^\./var/lib/dpkg' "$work/before" | diff - "$work/after" ||
     fail "removing the package left the files above"

@@ -65,7 +65,7 @@ std::string view(const CRYPT_DATA_BLOB& blob) {
 std::string hexDump(std::string_view bytes, const char* indent) {
   std::string text;
   for (size_t at = 0; at < bytes.size(); at += 16)
-    text += format("%s%04zx  ", indent, at) + hex(bytes.substr(at, 16), " ") + "\n";
+    text += format("%s%04lx  ", indent, (unsigned long)at) + hex(bytes.substr(at, 16), " ") + "\n";
   return text;
 }
 
@@ -139,15 +139,15 @@ bool contents(const std::string& oid, std::string_view value, std::string* text)
 std::string attributesText(std::string_view attributes) {
   std::vector<der::Element> list, parts, values, extensions;
   if (!der::children(attributes, &list)) return "Request Attributes: unreadable\n";
-  std::string text = format("Request Attributes: %zu\n", list.size());
+  std::string text = format("Request Attributes: %lu\n", (unsigned long)list.size());
   for (size_t i = 0; i < list.size(); ++i) {
     if (!der::children(list[i].content, &parts) || parts.size() != 2 ||
         !der::children(parts[1].content, &values))
       return text + "  unreadable attribute\n";
     std::string oid = der::oid(parts[0].content);
     const char* name = oidName(oid);
-    text +=
-        format("  Attribute[%zu]: ", i) + oid + (name ? std::string(" (") + name + ")" : "") + "\n";
+    text += format("  Attribute[%lu]: ", (unsigned long)i) + oid +
+            (name ? std::string(" (") + name + ")" : "") + "\n";
     if (oid != "1.2.840.113549.1.9.14" || values.size() != 1 ||
         !der::children(values[0].content, &extensions)) {
       for (const der::Element& v : values) text += hexDump(v.whole, "    ");
