@@ -11,6 +11,7 @@
 #include <oleauto.h>
 #include <xenroll.h>
 
+#include <cctype>
 #include <cstdio>
 #include <string>
 
@@ -56,10 +57,23 @@ BSTR wide(const char* value) {
   return SysAllocString(w.c_str());
 }
 
+struct Library {
+  HMODULE module;
+  const char* file;
+};
+
 // The library of the Windows build beside the probe, else the machine's own.
-HMODULE load(const char* windowsBuild, const char* machine) {
-  HMODULE module = LoadLibraryA(windowsBuild);
-  return module ? module : LoadLibraryA(machine);
+Library load(const char* windowsBuild, const char* machine) {
+  if (HMODULE module = LoadLibraryA(windowsBuild)) return {module, windowsBuild};
+  return {LoadLibraryA(machine), machine};
+}
+
+bool sameName(const char* a, const char* b) {
+  for (; *a && *b; ++a, ++b)
+    if (std::tolower(static_cast<unsigned char>(*a)) !=
+        std::tolower(static_cast<unsigned char>(*b)))
+      return false;
+  return *a == *b;
 }
 
 template <class Function>
@@ -68,12 +82,12 @@ Function entry(HMODULE module, const char* name) {
 }
 
 // The registration's threading model and whether its server is the file loaded.
-std::string registration(const char* clsid, HMODULE module) {
+std::string registration(const char* clsid, const char* file) {
   std::string key = std::string("CLSID\\") + clsid + "\\InprocServer32";
   HKEY server = nullptr;
   if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &server) != ERROR_SUCCESS)
     return "no registration";
-  char model[32] = {}, path[MAX_PATH] = {}, loaded[MAX_PATH] = {};
+  char model[32] = {}, path[MAX_PATH] = {};
   DWORD size = sizeof model;
   RegQueryValueExA(server, "ThreadingModel", nullptr, nullptr, reinterpret_cast<BYTE*>(model),
                    &size);
@@ -82,18 +96,15 @@ std::string registration(const char* clsid, HMODULE module) {
   RegCloseKey(server);
   // The portable machine names its modules in its system folder, a Wine prefix the file
   // where it was registered from: the file's own name is what both must share.
-  GetModuleFileNameA(module, loaded, MAX_PATH);
   const char* name = path;
   for (const char* p = path; *p; ++p)
     if (*p == '\\' || *p == '/') name = p + 1;
-  const char* own = loaded;
-  for (const char* p = loaded; *p; ++p)
-    if (*p == '\\' || *p == '/') own = p + 1;
   return std::string("ThreadingModel=") + model +
-         (lstrcmpiA(name, own) ? " other server" : " this file");
+         (sameName(name, file) ? " this file" : " other server");
 }
 
-void server(const char* label, HMODULE module, REFCLSID clsid, const char* clsidText) {
+void server(const char* label, Library library, REFCLSID clsid, const char* clsidText) {
+  HMODULE module = library.module;
   auto getClassObject = entry<GetClassObject>(module, "DllGetClassObject");
   auto canUnload = entry<Entry>(module, "DllCanUnloadNow");
   auto registerServer = entry<Entry>(module, "DllRegisterServer");
@@ -128,7 +139,7 @@ void server(const char* label, HMODULE module, REFCLSID clsid, const char* clsid
                {"unregister", unregisterServer}};
   for (const auto& step : steps) {
     hr = step.call();
-    line(step.label, hr, registration(clsidText, module));
+    line(step.label, hr, registration(clsidText, library.file));
   }
   line("unregister again", unregisterServer());
   line("register for the objects' cases", registerServer());
@@ -193,11 +204,11 @@ void encodings() {
 
 int main() {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  HMODULE objects = load("pwenrol_objects.dll", "certenroll.dll");
-  HMODULE control = load("pwenrol_control.dll", "xenroll.dll");
-  line("load the newer objects", objects ? S_OK : HRESULT_FROM_WIN32(GetLastError()));
-  line("load the older control", control ? S_OK : HRESULT_FROM_WIN32(GetLastError()));
-  if (!objects || !control) return 1;
+  Library objects = load("pwenrol_objects.dll", "certenroll.dll");
+  Library control = load("pwenrol_control.dll", "xenroll.dll");
+  line("load the newer objects", objects.module ? S_OK : E_FAIL);
+  line("load the older control", control.module ? S_OK : E_FAIL);
+  if (!objects.module || !control.module) return 1;
   server("newer objects", objects, CLSID_CX509Enrollment, "{884E2046-217D-11DA-B2A4-000E7BBB2B09}");
   server("older control", control, CLSID_CEnroll, "{43F8F289-7A20-11D0-8F06-00C04FC295E1}");
   encodings();
