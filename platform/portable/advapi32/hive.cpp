@@ -2,7 +2,7 @@
 
 #include "advapi32/hive_vfs.h"
 
-#include "kernel32/codepage.h"
+#include "machine/codepage.h"
 #include "machine/machine.h"
 
 #include <fcntl.h>

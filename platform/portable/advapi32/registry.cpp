@@ -5,7 +5,7 @@
 
 #include "advapi32/hive.h"
 #include "advapi32/key_path.h"
-#include "kernel32/handles.h"
+#include "machine/handles.h"
 #include "machine/faults.h"
 #include "machine/guard.h"
 

@@ -3,7 +3,7 @@
 // requests carry (built with OpenSSL).
 #include "certenroll/enrolment.h"
 #include "certenroll/objects.h"
-#include "kernel32/codepage.h"
+#include "machine/codepage.h"
 
 #include <oleauto.h>
 

@@ -9,7 +9,7 @@
 #include "machine/guard.h"
 
 #include "advapi32/hive.h"
-#include "kernel32/codepage.h"
+#include "machine/codepage.h"
 
 #include <strings.h>
 

@@ -14,7 +14,7 @@
 #include "machine/faults.h"
 #include "machine/guard.h"
 
-#include "kernel32/codepage.h"
+#include "machine/codepage.h"
 
 #include <openssl/objects.h>
 #include <openssl/x509.h>

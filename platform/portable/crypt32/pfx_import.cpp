@@ -9,7 +9,7 @@
 
 #include "advapi32/key_container.h"
 #include "crypt32/cert_objects.h"
-#include "kernel32/codepage.h"
+#include "machine/codepage.h"
 #include "machine/guard.h"
 
 #include <openssl/pkcs12.h>

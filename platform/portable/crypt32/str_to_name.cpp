@@ -12,7 +12,7 @@
 #include <wincrypt.h>
 
 #include "crypt32/cert_objects.h"
-#include "kernel32/codepage.h"
+#include "machine/codepage.h"
 #include "machine/guard.h"
 
 #include <openssl/objects.h>
