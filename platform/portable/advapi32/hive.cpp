@@ -446,6 +446,21 @@ LONG Hive::enumKey(int64_t key, DWORD index, std::string* name) {
   });
 }
 
+LONG Hive::nextKey(int64_t key, std::string_view previous, std::string* name) {
+  return read([&]() -> LONG {
+    if (LONG st = keyExists(key)) return st;
+    Query s(stmt("SELECT name FROM keys WHERE parent = ?1 AND fold > ?2 ORDER BY fold LIMIT 1"),
+            key, codepage::foldAnsi(previous));
+    if (!s) return ERROR_REGISTRY_IO_FAILED;
+    int rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW) {
+      *name = codepage::utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+      return ERROR_SUCCESS;
+    }
+    return rc == SQLITE_DONE ? ERROR_NO_MORE_ITEMS : status(rc);
+  });
+}
+
 LONG Hive::enumValue(int64_t key, DWORD index, ValueRecord* value) {
   return read([&]() -> LONG {
     if (LONG st = keyExists(key)) return st;
@@ -460,26 +475,6 @@ LONG Hive::enumValue(int64_t key, DWORD index, ValueRecord* value) {
       return ERROR_SUCCESS;
     }
     return rc == SQLITE_DONE ? ERROR_NO_MORE_ITEMS : status(rc);
-  });
-}
-
-LONG Hive::subKeyValues(int64_t key, std::string_view name,
-                        std::vector<std::pair<std::string, std::string>>* out) {
-  return read([&]() -> LONG {
-    if (LONG st = keyExists(key)) return st;
-    Query s(stmt("SELECT k.name, v.data FROM keys k JOIN vals v ON v.key = k.id AND v.fold = ?2 "
-                 "WHERE k.parent = ?1 ORDER BY k.fold"),
-            key, codepage::foldAnsi(name));
-    if (!s) return ERROR_REGISTRY_IO_FAILED;
-    int rc;
-    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-      std::string data;
-      columnBytes(s, 1, &data);
-      out->emplace_back(
-          codepage::utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(s, 0))),
-          std::move(data));
-    }
-    return rc == SQLITE_DONE ? ERROR_SUCCESS : status(rc);
   });
 }
 
