@@ -4,8 +4,6 @@
 
 #include "machine/machine.h"
 
-#include <openssl/bio.h>
-#include <openssl/evp.h>
 #include <openssl/pem.h>
 
 #include <sys/stat.h>
@@ -57,8 +55,6 @@ constexpr BYTE kPublicKeyBlob = 0x6;
 constexpr BYTE kPrivateKeyBlob = 0x7;
 
 }  // namespace
-
-void PkeyFree::operator()(EVP_PKEY* k) const { EVP_PKEY_free(k); }
 
 HKEY keySetRoot(DWORD flags) {
   return (flags & CRYPT_MACHINE_KEYSET) ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
@@ -147,17 +143,16 @@ Pkey pkeyFromBlob(std::string_view blob) {
 }
 
 std::string blobFromPkey(EVP_PKEY* key, bool withPrivate, ALG_ID alg) {
-  BIO* bio = BIO_new(BIO_s_mem());
+  ossl::Bio bio(BIO_new(BIO_s_mem()));
   if (!bio) return {};
-  int n = withPrivate ? i2b_PrivateKey_bio(bio, key) : i2b_PublicKey_bio(bio, key);
+  int n = withPrivate ? i2b_PrivateKey_bio(bio.get(), key) : i2b_PublicKey_bio(bio.get(), key);
   std::string blob;
   char* data = nullptr;
-  long len = BIO_get_mem_data(bio, &data);
+  long len = BIO_get_mem_data(bio.get(), &data);
   if (n > 0 && len > long(kHeaderBytes)) {
     blob.assign(data, size_t(len));
     std::memcpy(blob.data() + 4, &alg, sizeof alg);  // OpenSSL always writes the exchange id
   }
-  BIO_free(bio);
   return blob;
 }
 
