@@ -81,6 +81,7 @@ probe() {
 
 probe crypto_probe "$pass"
 probe registry_probe
+probe registry_corner_probe
 probe file_probe
 probe key_probe "$(cat "$here/inputs/key_blob.hex")"
 probe cert_probe "$here/inputs/certificate.der"
