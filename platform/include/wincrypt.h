@@ -37,12 +37,18 @@ typedef unsigned int ALG_ID;
 #define ALG_SID_MD5 3
 #define ALG_SID_SHA 4
 #define ALG_SID_SHA1 4
+#define ALG_SID_SHA_256 12
+#define ALG_SID_SHA_384 13
+#define ALG_SID_SHA_512 14
 
 #define CALG_MD2 (ALG_CLASS_HASH | ALG_TYPE_ANY | ALG_SID_MD2)
 #define CALG_MD4 (ALG_CLASS_HASH | ALG_TYPE_ANY | ALG_SID_MD4)
 #define CALG_MD5 (ALG_CLASS_HASH | ALG_TYPE_ANY | ALG_SID_MD5)
 #define CALG_SHA (ALG_CLASS_HASH | ALG_TYPE_ANY | ALG_SID_SHA)
 #define CALG_SHA1 (ALG_CLASS_HASH | ALG_TYPE_ANY | ALG_SID_SHA1)
+#define CALG_SHA_256 (ALG_CLASS_HASH | ALG_TYPE_ANY | ALG_SID_SHA_256)
+#define CALG_SHA_384 (ALG_CLASS_HASH | ALG_TYPE_ANY | ALG_SID_SHA_384)
+#define CALG_SHA_512 (ALG_CLASS_HASH | ALG_TYPE_ANY | ALG_SID_SHA_512)
 #define CALG_RSA_SIGN (ALG_CLASS_SIGNATURE | ALG_TYPE_RSA | ALG_SID_RSA_ANY)
 #define CALG_RSA_KEYX (ALG_CLASS_KEY_EXCHANGE | ALG_TYPE_RSA | ALG_SID_RSA_ANY)
 #define CALG_RC2 (ALG_CLASS_DATA_ENCRYPT | ALG_TYPE_BLOCK | ALG_SID_RC2)
@@ -50,12 +56,15 @@ typedef unsigned int ALG_ID;
 
 // ---- providers ----
 #define PROV_RSA_FULL 1
+#define PROV_RSA_AES 24
 #define MS_DEF_PROV_A "Microsoft Base Cryptographic Provider v1.0"
 #define MS_DEF_PROV_W u"Microsoft Base Cryptographic Provider v1.0"
 #define MS_ENHANCED_PROV_A "Microsoft Enhanced Cryptographic Provider v1.0"
 #define MS_ENHANCED_PROV_W u"Microsoft Enhanced Cryptographic Provider v1.0"
 #define MS_STRONG_PROV_A "Microsoft Strong Cryptographic Provider"
 #define MS_STRONG_PROV_W u"Microsoft Strong Cryptographic Provider"
+#define MS_ENH_RSA_AES_PROV_A "Microsoft Enhanced RSA and AES Cryptographic Provider"
+#define MS_ENH_RSA_AES_PROV_W u"Microsoft Enhanced RSA and AES Cryptographic Provider"
 
 // CryptAcquireContext flags
 #define CRYPT_VERIFYCONTEXT 0xF0000000
@@ -101,6 +110,9 @@ typedef struct _RSAPUBKEY {
   DWORD bitlen;
   DWORD pubexp;
 } RSAPUBKEY;
+
+// CryptSignHash flags
+#define CRYPT_NOHASHOID 0x00000001
 
 // ---- hash parameters ----
 #define HP_ALGID 0x0001
@@ -156,6 +168,16 @@ PW_EXTERN_C BOOL WINAPI CryptHashData(HCRYPTHASH hHash, const BYTE* pbData, DWOR
 PW_EXTERN_C BOOL WINAPI CryptGetHashParam(HCRYPTHASH hHash, DWORD dwParam, BYTE* pbData,
                                           DWORD* pdwDataLen, DWORD dwFlags);
 PW_EXTERN_C BOOL WINAPI CryptDestroyHash(HCRYPTHASH hHash);
+PW_EXTERN_C BOOL WINAPI CryptSignHashA(HCRYPTHASH hHash, DWORD dwKeySpec, LPCSTR szDescription,
+                                       DWORD dwFlags, BYTE* pbSignature, DWORD* pdwSigLen);
+PW_EXTERN_C BOOL WINAPI CryptSignHashW(HCRYPTHASH hHash, DWORD dwKeySpec, LPCWSTR szDescription,
+                                       DWORD dwFlags, BYTE* pbSignature, DWORD* pdwSigLen);
+PW_EXTERN_C BOOL WINAPI CryptVerifySignatureA(HCRYPTHASH hHash, const BYTE* pbSignature,
+                                              DWORD dwSigLen, HCRYPTKEY hPubKey,
+                                              LPCSTR szDescription, DWORD dwFlags);
+PW_EXTERN_C BOOL WINAPI CryptVerifySignatureW(HCRYPTHASH hHash, const BYTE* pbSignature,
+                                              DWORD dwSigLen, HCRYPTKEY hPubKey,
+                                              LPCWSTR szDescription, DWORD dwFlags);
 
 // ---- keys ----
 PW_EXTERN_C BOOL WINAPI CryptDeriveKey(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTHASH hBaseData,

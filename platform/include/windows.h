@@ -154,6 +154,9 @@ PW_EXTERN_C void WINAPI SetLastError(DWORD dwErrCode);
 // ---- kernel32: time ----
 PW_EXTERN_C void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime);
 PW_EXTERN_C void WINAPI GetSystemTime(LPSYSTEMTIME lpSystemTime);
+PW_EXTERN_C void WINAPI GetSystemTimeAsFileTime(LPFILETIME lpSystemTimeAsFileTime);
+PW_EXTERN_C BOOL WINAPI SystemTimeToFileTime(const SYSTEMTIME* lpSystemTime, LPFILETIME lpFileTime);
+PW_EXTERN_C BOOL WINAPI FileTimeToSystemTime(const FILETIME* lpFileTime, LPSYSTEMTIME lpSystemTime);
 PW_EXTERN_C DWORD WINAPI GetTickCount(void);
 
 // ---- kernel32: files, folders, current directory ----

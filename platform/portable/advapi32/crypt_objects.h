@@ -29,13 +29,15 @@ inline constexpr DWORD kRc2StrongBits = 128;
 inline constexpr DWORD kSaltedKeyBytes = 16;
 inline constexpr DWORD kBlockBytes = 8;
 
-// The machine's full RSA providers: base, strong (the type's default) and enhanced. They
-// share the key sets and differ in their keys' default and largest lengths.
+// The machine's RSA providers: of the full RSA type base, strong (the type's default) and
+// enhanced; of the AES type the AES provider, which also hashes with SHA-2. They share the
+// key sets and differ in their keys' default and largest lengths.
 struct Provider : handles::ObjectOf<handles::Kind::CryptProvider> {
   const char* name = MS_DEF_PROV_A;  // as PP_NAME reports it
-  bool base = true;                  // the base provider's limits
-  std::string container;             // empty for a verify context
-  DWORD flags = 0;                   // as acquired: CRYPT_VERIFYCONTEXT, CRYPT_MACHINE_KEYSET, ...
+  DWORD type = PROV_RSA_FULL;
+  bool base = true;       // the base provider's limits
+  std::string container;  // empty for a verify context
+  DWORD flags = 0;        // as acquired: CRYPT_VERIFYCONTEXT, CRYPT_MACHINE_KEYSET, ...
   std::vector<std::string> enumNames;  // the key set's containers, as PP_ENUMCONTAINERS saw them
   size_t enumNext = 0;
 };
@@ -56,6 +58,9 @@ struct Hash : handles::ObjectOf<handles::Kind::CryptHash> {
   bool finished = false;  // the value has been taken; no more data may be added
   std::array<BYTE, 64> value{};
   DWORD size = 0;
+  // The key container of the provider that made it, whose key pairs sign it.
+  std::string container;
+  DWORD keySet = 0;  // the provider's flags: CRYPT_VERIFYCONTEXT, CRYPT_MACHINE_KEYSET
 };
 
 struct Key : handles::ObjectOf<handles::Kind::CryptKey> {
@@ -100,6 +105,8 @@ bool setupKey(Key& key);
 
 // Adds data to a hash on behalf of CryptEncrypt and CryptDecrypt.
 bool hashPlaintext(HCRYPTHASH hash, const BYTE* data, DWORD len);
+// Takes a hash's value (Hash::value, Hash::size); later data is refused.
+void finishHash(Hash& hash);
 
 // A handle to a new RSA key object over a PRIVATEKEYBLOB or PUBLICKEYBLOB, in `out`.
 BOOL addRsaKey(std::string blob, ALG_ID alg, DWORD permissions, HCRYPTKEY* out);
