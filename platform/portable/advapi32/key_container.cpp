@@ -4,7 +4,7 @@
 
 #include "machine/machine.h"
 
-#include <openssl/pem.h>
+#include "machine/ossl.h"
 
 #include <sys/stat.h>
 

@@ -7,9 +7,10 @@
 
 #include <oleauto.h>
 
+#include "machine/ossl.h"
+
 #include <openssl/evp.h>
 #include <openssl/objects.h>
-#include <openssl/x509v3.h>
 
 #include <memory>
 

@@ -12,7 +12,6 @@
 #include "machine/guard.h"
 #include "machine/ossl.h"
 
-#include <openssl/pem.h>
 #include <openssl/rand.h>
 
 #include <cstdio>

@@ -17,7 +17,6 @@
 #include "machine/ossl.h"
 
 #include <openssl/objects.h>
-#include <openssl/x509.h>
 
 #include <algorithm>
 #include <cstring>

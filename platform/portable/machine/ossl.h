@@ -4,13 +4,25 @@
 //   pw::ossl::Pkey key(EVP_PKEY_new());   pw::ossl::Bytes der;  i2d_X509(x, der.out());
 #pragma once
 
+// wincrypt.h names two structure types X509_NAME and X509_EXTENSIONS, which are OpenSSL's
+// type names. As OpenSSL's own Windows build does, the macros go before its headers: a
+// file that includes this one uses OpenSSL's types, never those two structure types.
+#include <windows.h>
+
+#include <wincrypt.h>
+#undef X509_NAME
+#undef X509_EXTENSIONS
+
 #include <openssl/asn1.h>
 #include <openssl/bio.h>
 #include <openssl/bn.h>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/pkcs12.h>
+#include <openssl/pem.h>
 #include <openssl/pkcs7.h>
+#include <openssl/rand.h>
+#include <openssl/rsa.h>
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 
