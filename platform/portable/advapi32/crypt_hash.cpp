@@ -151,10 +151,9 @@ BOOL WINAPI CryptCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey, DWOR
     if (!size) return fail(NTE_BAD_ALGID);
 
     auto hash = std::make_unique<Hash>();
+    hash->provider = hProv;
     hash->alg = Algid;
     hash->size = size;
-    hash->container = provider->container;
-    hash->keySet = provider->flags;
     hash->digest.reset(new DigestState{});
     start(*hash);
     return pw::crypt::handOut(std::move(hash), phHash);

@@ -12,8 +12,6 @@
 
 #include "machine/ossl.h"
 
-#include <openssl/rand.h>
-
 #include <strings.h>
 #include <cstring>
 
@@ -27,18 +25,23 @@ constexpr size_t kMaxContainerName = 255;
 struct Known {
   const char* name;
   DWORD type;
+  Personality personality;
 };
 // The providers by name, each type's default first.
-const Known kProviders[] = {{MS_STRONG_PROV_A, PROV_RSA_FULL},
-                            {MS_ENHANCED_PROV_A, PROV_RSA_FULL},
-                            {MS_DEF_PROV_A, PROV_RSA_FULL},
-                            {MS_ENH_RSA_AES_PROV_A, PROV_RSA_AES}};
+const Known kProviders[] = {{MS_STRONG_PROV_A, PROV_RSA_FULL, Personality::Strong},
+                            {MS_ENHANCED_PROV_A, PROV_RSA_FULL, Personality::Enhanced},
+                            {MS_DEF_PROV_A, PROV_RSA_FULL, Personality::Base},
+                            {MS_ENH_RSA_AES_PROV_A, PROV_RSA_AES, Personality::Enhanced}};
+
+// Of a container name, the longest the providers take, and the size PP_ENUMCONTAINERS
+// gives as the room any name needs, its terminator included.
+constexpr DWORD kEnumeratedNameRoom = MAX_PATH + 1;
 
 BOOL succeed(HCRYPTPROV* out, const Known& known, const std::string& container, DWORD flags) {
   auto provider = std::make_unique<Provider>();
   provider->name = known.name;
   provider->type = known.type;
-  provider->base = std::strcmp(known.name, MS_DEF_PROV_A) == 0;
+  provider->personality = known.personality;
   provider->container = container;
   provider->flags = flags;
   if (!pw::crypt::handOut(std::move(provider), out)) return FALSE;
@@ -53,8 +56,9 @@ BOOL WINAPI CryptAcquireContextA(HCRYPTPROV* phProv, LPCSTR szContainer, LPCSTR 
   if (auto fault = pw::faults::injected(pw::faults::Point::CryptAcquireContextA))
     return fail(*fault);
   return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
-    if (!phProv) return fail(ERROR_INVALID_PARAMETER);
+    // The provider type is looked at before anything else, the handle's place included.
     if (!dwProvType || dwProvType > kMaxProvType) return fail(NTE_BAD_PROV_TYPE);
+    if (!phProv) return fail(ERROR_INVALID_PARAMETER);
     // A named provider is looked up without regard to case; none is the type's default.
     const Known* found = nullptr;
     for (const Known& known : kProviders)
@@ -86,8 +90,10 @@ BOOL WINAPI CryptAcquireContextA(HCRYPTPROV* phProv, LPCSTR szContainer, LPCSTR 
       }
 
       case CRYPT_DELETEKEYSET:
-        // The handle is undefined after a deletion; nothing needs releasing.
+        // The handle is undefined after a deletion, and nothing needs releasing: it
+        // reads 0, as advapi32 leaves it.
         if (pw::crypt::deleteContainer(container(), dwFlags)) return fail(NTE_BAD_KEYSET);
+        *phProv = 0;
         SetLastError(ERROR_SUCCESS);
         return TRUE;
 
@@ -102,11 +108,16 @@ BOOL WINAPI CryptAcquireContextA(HCRYPTPROV* phProv, LPCSTR szContainer, LPCSTR 
   });
 }
 
+// Releasing a context destroys the hashes and keys made from it: their handles are
+// refused afterwards, as any handle that is no longer live.
 BOOL WINAPI CryptReleaseContext(HCRYPTPROV hProv, DWORD dwFlags) {
-  if (!objectFor<Provider>(hProv)) return fail(ERROR_INVALID_PARAMETER);
-  pw::crypt::destroyObject(hProv);          // allocates nothing: no guard
-  if (dwFlags) return fail(NTE_BAD_FLAGS);  // released all the same
-  return TRUE;
+  return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
+    if (!objectFor<Provider>(hProv)) return fail(ERROR_INVALID_PARAMETER);
+    pw::crypt::destroyObjectsOf(hProv);
+    pw::crypt::destroyObject(hProv);
+    if (dwFlags) return fail(NTE_BAD_FLAGS);  // released all the same
+    return TRUE;
+  });
 }
 
 BOOL WINAPI CryptGenRandom(HCRYPTPROV hProv, DWORD dwLen, BYTE* pbBuffer) {
@@ -130,20 +141,24 @@ BOOL WINAPI CryptGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbData, DWO
         return pw::crypt::copyOut(pbData, pdwDataLen, provider->container.c_str(),
                                   DWORD(provider->container.size() + 1));
       case PP_ENUMCONTAINERS: {
-        // A null buffer asks for the longest name's size and does not move on.
+        // A null buffer asks for the room any name needs (MAX_PATH + 1) and does not move
+        // on; a name that fits leaves the size as it was; one that does not fit is
+        // ERROR_MORE_DATA with its own size, and the enumeration stays at it.
         if (dwFlags & CRYPT_FIRST) {
           provider->enumNames = pw::crypt::containerNames(provider->flags);
           provider->enumNext = 0;
         }
         if (!pbData) {
-          DWORD longest = kMaxContainerName + 1;
-          *pdwDataLen = longest;
+          *pdwDataLen = kEnumeratedNameRoom;
           return TRUE;
         }
         if (provider->enumNext >= provider->enumNames.size()) return fail(ERROR_NO_MORE_ITEMS);
         const std::string& name = provider->enumNames[provider->enumNext];
-        if (!pw::crypt::copyOut(pbData, pdwDataLen, name.c_str(), DWORD(name.size() + 1)))
-          return FALSE;
+        if (*pdwDataLen <= name.size()) {
+          *pdwDataLen = DWORD(name.size() + 1);
+          return fail(ERROR_MORE_DATA);
+        }
+        std::memcpy(pbData, name.c_str(), name.size() + 1);
         ++provider->enumNext;
         return TRUE;
       }
@@ -153,8 +168,6 @@ BOOL WINAPI CryptGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbData, DWO
   });
 }
 
-// Hashes and keys made from a context do not depend on it afterwards, so a key obtained
-// here may outlive the context it came from.
 BOOL WINAPI CryptGetUserKey(HCRYPTPROV hProv, DWORD dwKeySpec, HCRYPTKEY* phUserKey) {
   return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
     Provider* provider = objectFor<Provider>(hProv);
@@ -171,10 +184,8 @@ BOOL WINAPI CryptGetUserKey(HCRYPTPROV hProv, DWORD dwKeySpec, HCRYPTKEY* phUser
       return fail(NTE_BAD_KEYSET);  // deleted since it was acquired
     if (st) return fail(NTE_NO_KEY);
 
-    auto userKey = std::make_unique<Key>();
-    userKey->alg = dwKeySpec == AT_KEYEXCHANGE ? CALG_RSA_KEYX : CALG_RSA_SIGN;
-    userKey->permissions = pair.permissions;
-    userKey->pair = std::move(pair.blob);
-    return pw::crypt::handOut(std::move(userKey), phUserKey);
+    return pw::crypt::addRsaKey(hProv, std::move(pair.blob),
+                                dwKeySpec == AT_KEYEXCHANGE ? CALG_RSA_KEYX : CALG_RSA_SIGN,
+                                pair.permissions, phUserKey);
   });
 }

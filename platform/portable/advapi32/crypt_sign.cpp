@@ -1,7 +1,7 @@
 // CryptSignHash and CryptVerifySignature: PKCS #1 v1.5 RSA signatures over a hash's
 // value, with the hash's DigestInfo in front of it unless CRYPT_NOHASHOID. CryptoAPI
 // keeps a signature as a little-endian number, so both calls reverse the bytes that
-// OpenSSL makes and reads. Signing uses the key pair of the container whose provider
+// OpenSSL makes and reads. Signing uses the key pair of the container of the context that
 // made the hash, and finishes the hash.
 #include <windows.h>
 
@@ -56,9 +56,11 @@ BOOL signHash(HCRYPTHASH hHash, DWORD keySpec, DWORD flags, BYTE* signature, DWO
     if (!hash || !size) return fail(ERROR_INVALID_PARAMETER);
     if (flags & ~kSignFlags) return fail(NTE_BAD_FLAGS);
     if (keySpec != AT_KEYEXCHANGE && keySpec != AT_SIGNATURE) return fail(NTE_BAD_KEY);
+    // The hash dies with its context, so the context that made it is there.
+    Provider* provider = objectFor<Provider>(hash->provider);
     StoredPair pair;
-    if ((hash->keySet & CRYPT_VERIFYCONTEXT) ||
-        readKeyPair(hash->container, hash->keySet, keySpec, &pair))
+    if (!provider || (provider->flags & CRYPT_VERIFYCONTEXT) ||
+        readKeyPair(provider->container, provider->flags, keySpec, &pair))
       return fail(NTE_NO_KEY);
     Pkey key = pkeyFromBlob(pair.blob);
     if (!key) return fail(NTE_BAD_KEYSET);

@@ -49,12 +49,9 @@ void restrictToOwner(DWORD flags) {
   }
 }
 
-// The blob header (8 bytes) and RSAPUBKEY (12 bytes) that open every RSA key blob.
-constexpr size_t kHeaderBytes = 20;
-constexpr BYTE kPublicKeyBlob = 0x6;
-constexpr BYTE kPrivateKeyBlob = 0x7;
-
 }  // namespace
+
+void PkeyFree::operator()(EVP_PKEY* k) const { EVP_PKEY_free(k); }
 
 HKEY keySetRoot(DWORD flags) {
   return (flags & CRYPT_MACHINE_KEYSET) ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
@@ -123,37 +120,6 @@ LONG writeKeyPair(std::string_view name, DWORD flags, DWORD keySpec, const Store
   if (st) return st;
   return RegSetValueExA(key.h, pairValue(keySpec), 0, REG_BINARY,
                         reinterpret_cast<const BYTE*>(pair.blob.data()), DWORD(pair.blob.size()));
-}
-
-bool isPrivateBlob(std::string_view blob) {
-  return blob.size() > kHeaderBytes && BYTE(blob[0]) == kPrivateKeyBlob;
-}
-
-Pkey pkeyFromBlob(std::string_view blob) {
-  if (blob.size() <= kHeaderBytes) return nullptr;
-  BYTE type = BYTE(blob[0]);
-  if (type != kPublicKeyBlob && type != kPrivateKeyBlob) return nullptr;
-  ALG_ID alg;
-  std::memcpy(&alg, blob.data() + 4, sizeof alg);
-  if (alg != CALG_RSA_KEYX && alg != CALG_RSA_SIGN) return nullptr;
-  auto* p = reinterpret_cast<const unsigned char*>(blob.data());
-  EVP_PKEY* key = type == kPrivateKeyBlob ? b2i_PrivateKey(&p, long(blob.size()))
-                                          : b2i_PublicKey(&p, long(blob.size()));
-  return Pkey(key);
-}
-
-std::string blobFromPkey(EVP_PKEY* key, bool withPrivate, ALG_ID alg) {
-  ossl::Bio bio(BIO_new(BIO_s_mem()));
-  if (!bio) return {};
-  int n = withPrivate ? i2b_PrivateKey_bio(bio.get(), key) : i2b_PublicKey_bio(bio.get(), key);
-  std::string blob;
-  char* data = nullptr;
-  long len = BIO_get_mem_data(bio.get(), &data);
-  if (n > 0 && len > long(kHeaderBytes)) {
-    blob.assign(data, size_t(len));
-    std::memcpy(blob.data() + 4, &alg, sizeof alg);  // OpenSSL always writes the exchange id
-  }
-  return blob;
 }
 
 Pkey containerKeyPair(std::string_view container, DWORD flags, DWORD keySpec) {
