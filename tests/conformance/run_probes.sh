@@ -87,6 +87,7 @@ probe key_probe "$(cat "$here/inputs/key_blob.hex")"
 probe provider_probe "$(cat "$here/inputs/key_blob.hex")"
 probe last_error_probe
 probe cert_probe "$here/inputs/certificate.der"
+probe name_probe
 probe com_probe
 probe process_probe
 [ -n "$have_wine" ] || echo "Wine is not installed: compared the portable outputs only"

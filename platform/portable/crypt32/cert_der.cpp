@@ -1,6 +1,7 @@
 #include "crypt32/cert_der.h"
 
 #include <ctime>
+#include <vector>
 
 namespace pw::cert {
 namespace {
@@ -89,6 +90,29 @@ bool readDer(std::string_view* in, Der* out) {
   return true;
 }
 
+DWORD readElement(std::string_view* in, Der* out, int tag) {
+  if (in->empty()) return DWORD(CRYPT_E_ASN1_EOD);
+  auto* p = reinterpret_cast<const BYTE*>(in->data());
+  if (tag >= 0 && p[0] != tag) return DWORD(CRYPT_E_ASN1_BADTAG);
+  if ((p[0] & 0x1F) == 0x1F) return DWORD(CRYPT_E_ASN1_CORRUPT);
+  if (in->size() < 2) return DWORD(CRYPT_E_ASN1_EOD);
+  size_t at = 2, len = p[1];
+  if (len & 0x80) {
+    size_t bytes = len & 0x7F;
+    if (bytes == 0 || bytes > 4) return DWORD(CRYPT_E_ASN1_CORRUPT);
+    if (in->size() < 2 + bytes) return DWORD(CRYPT_E_ASN1_EOD);
+    len = 0;
+    for (size_t i = 0; i < bytes; ++i) len = (len << 8) | p[2 + i];
+    at += bytes;
+  }
+  if (len > in->size() - at) return DWORD(CRYPT_E_ASN1_EOD);
+  out->tag = p[0];
+  out->whole = in->substr(0, at + len);
+  out->content = in->substr(at, len);
+  in->remove_prefix(at + len);
+  return 0;
+}
+
 std::string oidOf(std::string_view c) {
   if (c.empty() || (BYTE(c.back()) & 0x80)) return {};
   std::string out;
@@ -108,6 +132,52 @@ std::string oidOf(std::string_view c) {
     }
     v = 0;
   }
+  return out;
+}
+
+std::string oidContent(std::string_view dotted) {
+  std::vector<uint64_t> arcs;
+  uint64_t v = 0;
+  bool digit = false;
+  for (char c : dotted) {
+    if (c == '.') {
+      if (!digit) return {};
+      arcs.push_back(v);
+      v = 0;
+      digit = false;
+    } else if (c >= '0' && c <= '9' && !(v >> 56)) {
+      v = v * 10 + uint64_t(c - '0');
+      digit = true;
+    } else {
+      return {};
+    }
+  }
+  if (!digit) return {};
+  arcs.push_back(v);
+  if (arcs.size() < 2 || arcs[0] > 2 || (arcs[0] < 2 && arcs[1] >= 40)) return {};
+  arcs[1] += arcs[0] * 40;
+  std::string out;
+  for (size_t i = 1; i < arcs.size(); ++i) {
+    std::string part(1, char(arcs[i] & 0x7F));
+    for (uint64_t rest = arcs[i] >> 7; rest; rest >>= 7)
+      part.insert(part.begin(), char(0x80 | (rest & 0x7F)));
+    out += part;
+  }
+  return out;
+}
+
+std::string derElement(BYTE tag, std::string_view content) {
+  std::string out(1, char(tag));
+  size_t n = content.size();
+  if (n < 0x80) {
+    out += char(n);
+  } else {
+    std::string len;
+    for (; n; n >>= 8) len.insert(len.begin(), char(n & 0xFF));
+    out += char(0x80 | len.size());
+    out += len;
+  }
+  out += content;
   return out;
 }
 

@@ -22,8 +22,16 @@ struct Der {
 
 // Reads one element from the front of `in` and removes it; false when `in` holds none.
 bool readDer(std::string_view* in, Der* out);
+// The same, answering as crypt32's decoders do: 0, or CRYPT_E_ASN1_BADTAG when `tag` is
+// not negative and the element has another (checked first), CRYPT_E_ASN1_EOD when the
+// bytes end before the element does, CRYPT_E_ASN1_CORRUPT for a length DER never has.
+DWORD readElement(std::string_view* in, Der* out, int tag = -1);
 // The dotted form of an OBJECT IDENTIFIER's content; empty when malformed.
 std::string oidOf(std::string_view content);
+// The content of an OBJECT IDENTIFIER of a dotted type; empty when it is not one.
+std::string oidContent(std::string_view dotted);
+// One DER element: the tag, the length in its shortest form, the content.
+std::string derElement(BYTE tag, std::string_view content);
 
 struct CertFields {
   DWORD version = 0;
