@@ -88,6 +88,7 @@ probe provider_probe "$(cat "$here/inputs/key_blob.hex")"
 probe last_error_probe
 probe cert_probe "$here/inputs/certificate.der"
 probe name_probe
+probe store_probe "$here/inputs/certificate.der"
 probe com_probe
 probe process_probe
 [ -n "$have_wine" ] || echo "Wine is not installed: compared the portable outputs only"

@@ -7,21 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include "common/der.h"
+
 #include <cstring>
 #include <string>
 
 namespace {
 
-using Bytes = std::string;
+using test::der::Bytes;
+using test::der::tlv;
 
-Bytes tlv(int tag, const Bytes& content) {
-  Bytes out(1, char(tag));
-  if (content.size() < 0x80)
-    out += char(content.size());
-  else
-    out += {char(0x81), char(content.size())};
-  return out + content;
-}
 Bytes attr(const Bytes& oidContent, int tag, const Bytes& value) {
   return tlv(0x30, tlv(0x06, oidContent) + tlv(tag, value));
 }
