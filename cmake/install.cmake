@@ -6,8 +6,9 @@
 #     pwexe_<version>_amd64.deb. Build it from the `package` preset: the programs of a
 #     build with tests read fault-injection settings that nothing shipped may read.
 #   Windows build: the programs, the Windows DLLs other directories ship and the README
-#     at the top of a zip, pwexe-<version>-win32.zip (win64 from the 64-bit build);
-#     pwexe.exe carries its version record.
+#     at the top of a zip, pwexe-<version>-win32.zip (win64 from the 64-bit build), the
+#     enrolment components for Wine prefixes in its wine/ folder; pwexe.exe carries its
+#     version record.
 #
 # Directories add to what ships through global properties:
 #   PW_SHIPPED_WINDOWS_DLLS  DLL targets of the Windows build
@@ -22,6 +23,18 @@ if(WIN32)
   get_property(pw_dlls GLOBAL PROPERTY PW_SHIPPED_WINDOWS_DLLS)
   if(pw_dlls)
     install(TARGETS ${pw_dlls} RUNTIME DESTINATION . LIBRARY DESTINATION .)
+  endif()
+  # The enrolment components serve Wine prefixes, which have none of their own. Windows
+  # has its own under the same class identifiers, which these must never replace: they
+  # ship apart from the programs, in wine/, with a word on what they are for.
+  foreach(dll IN ITEMS pwenrol_control pwenrol_objects)
+    if(TARGET ${dll})
+      install(FILES $<TARGET_FILE:${dll}> DESTINATION wine)
+      set(pw_wine_components ON)
+    endif()
+  endforeach()
+  if(pw_wine_components)
+    install(FILES doc/wine-components.txt DESTINATION wine RENAME README.txt)
   endif()
   install(FILES README.md DESTINATION .)
   set(CPACK_GENERATOR ZIP)
