@@ -26,6 +26,8 @@ struct Der {
 // another (checked first), CRYPT_E_ASN1_CORRUPT for a tag or length cut short or one DER
 // never has.
 DWORD readElement(std::string_view* in, Der* out, int tag = -1);
+// The same where only success matters: false when `in` holds no whole element.
+inline bool readDer(std::string_view* in, Der* out) { return readElement(in, out) == 0; }
 // The dotted form of an OBJECT IDENTIFIER's content; empty when malformed.
 std::string oidOf(std::string_view content);
 // The content of an OBJECT IDENTIFIER of a dotted type; empty when it is not one.

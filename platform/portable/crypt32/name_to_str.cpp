@@ -24,7 +24,7 @@
 #include "machine/faults.h"
 #include "machine/guard.h"
 
-#include "kernel32/codepage.h"
+#include "machine/codepage.h"
 
 #include <algorithm>
 #include <cstring>

@@ -29,7 +29,7 @@
 
 #include "crypt32/cert_der.h"
 #include "crypt32/cert_objects.h"
-#include "kernel32/codepage.h"
+#include "machine/codepage.h"
 #include "machine/guard.h"
 
 #include <algorithm>
