@@ -623,6 +623,21 @@ PW_EXTERN_C BOOL WINAPI CryptEncodeObjectEx(DWORD dwCertEncodingType, LPCSTR lps
 PW_EXTERN_C BOOL WINAPI CryptEncodeObject(DWORD dwCertEncodingType, LPCSTR lpszStructType,
                                           const void* pvStructInfo, BYTE* pbEncoded,
                                           DWORD* pcbEncoded);
+PW_EXTERN_C BOOL WINAPI CryptDecodeObjectEx(DWORD dwCertEncodingType, LPCSTR lpszStructType,
+                                            const BYTE* pbEncoded, DWORD cbEncoded, DWORD dwFlags,
+                                            PCRYPT_DECODE_PARA pDecodePara, void* pvStructInfo,
+                                            DWORD* pcbStructInfo);
+PW_EXTERN_C BOOL WINAPI CryptDecodeObject(DWORD dwCertEncodingType, LPCSTR lpszStructType,
+                                          const BYTE* pbEncoded, DWORD cbEncoded, DWORD dwFlags,
+                                          void* pvStructInfo, DWORD* pcbStructInfo);
+PW_EXTERN_C PCERT_EXTENSION WINAPI CertFindExtension(LPCSTR pszObjId, DWORD cExtensions,
+                                                     CERT_EXTENSION rgExtensions[]);
+PW_EXTERN_C BOOL WINAPI CertCompareCertificateName(DWORD dwCertEncodingType,
+                                                   PCERT_NAME_BLOB pCertName1,
+                                                   PCERT_NAME_BLOB pCertName2);
+PW_EXTERN_C BOOL WINAPI CertComparePublicKeyInfo(DWORD dwCertEncodingType,
+                                                 PCERT_PUBLIC_KEY_INFO pPublicKey1,
+                                                 PCERT_PUBLIC_KEY_INFO pPublicKey2);
 PW_EXTERN_C BOOL WINAPI CryptExportPublicKeyInfo(HCRYPTPROV_OR_NCRYPT_KEY_HANDLE hCryptProv,
                                                  DWORD dwKeySpec, DWORD dwCertEncodingType,
                                                  PCERT_PUBLIC_KEY_INFO pInfo, DWORD* pcbInfo);
