@@ -95,5 +95,6 @@ probe encode_probe
 probe decode_probe
 probe signature_probe "$(cat "$here/inputs/key_blob.hex")"
 probe certsign_probe "$(cat "$here/inputs/key_blob.hex")"
+probe component_probe
 [ -n "$have_wine" ] || echo "Wine is not installed: compared the portable outputs only"
 exit $status

@@ -2,15 +2,13 @@
 // enrolment objects (certenroll.dll), not the older control.
 #include "machine/setup.h"
 
-#include "certenroll/module.h"
-#include "ole32/server.h"
+#include "components/certenroll/builtin.h"
 
 namespace pw::machine {
 
 std::vector<SetupValue> setupValues() {
   std::vector<SetupValue> values;
-  for (ole32::RegistryEntry& entry :
-       ole32::registrationOf(certenroll::classes(), certenroll::kFile))
+  for (pw::com::RegistryEntry& entry : pw::certenroll::registration())
     values.push_back({"SOFTWARE\\Classes\\" + entry.key, entry.name, std::move(entry.value)});
   return values;
 }
