@@ -93,6 +93,7 @@ probe process_probe
 probe encode_probe
 probe decode_probe
 probe text_probe
+probe pkcs7_probe "$here/inputs/answer.p7b" "$here/inputs/certificate.der"
 probe signature_probe "$(cat "$here/inputs/key_blob.hex")"
 probe certsign_probe "$(cat "$here/inputs/key_blob.hex")"
 [ -n "$have_wine" ] || echo "Wine is not installed: compared the portable outputs only"
