@@ -90,6 +90,7 @@ probe last_error_probe
 probe cert_probe "$here/inputs/certificate.der"
 probe com_probe
 probe process_probe
+probe clock_probe
 probe encode_probe
 probe decode_probe
 probe text_probe
