@@ -1,6 +1,6 @@
 // The PKCS #7 store: the certificates a SignedData message carries, as an authority
 // answers a request (often with no signer at all), opened as a memory store that holds
-// them in the message's order. The message's CRLs and signers are not kept.
+// them, each added as the message gives it. The message's CRLs and signers are not kept.
 #include "crypt32/cert_objects.h"
 #include "crypt32/object_decoding.h"
 
