@@ -85,15 +85,18 @@ class PendingRequests {
         return &p;
     return nullptr;
   }
-  // Ends the requests whose certificates are installed.
-  void end(const std::vector<Placement>& placements) {
+  // Ends the requests whose certificates are installed: their placeholders leave the
+  // store.
+  HRESULT end(const std::vector<Placement>& placements) {
     bool changed = false;
     for (const Placement& placement : placements)
       if (placement.request && placement.request->placeholder) {
-        CertDeleteCertificateFromStore(placement.request->placeholder.release());
         changed = true;
+        // The context is released whether or not the deletion succeeds.
+        if (!CertDeleteCertificateFromStore(placement.request->placeholder.release()))
+          return com::lastError();
       }
-    if (changed) store_.commit();
+    return changed ? store_.commit() : S_OK;
   }
 
  private:
@@ -185,11 +188,13 @@ HRESULT install(const Bytes& der, bool machine, Install mode) {
     if (context) added.push_back(std::move(context));
     if (FAILED(hr)) break;
   }
+  // A request that cannot be ended would stay pending beside its installed certificate:
+  // the installation fails then, and takes back what it added.
+  if (SUCCEEDED(hr)) hr = pending.end(placements);
   if (FAILED(hr))
     for (win32::CertContext& context : added)
       CertDeleteCertificateFromStore(context.release());  // releases the context
   if (HRESULT committed = stores.commit(); SUCCEEDED(hr)) hr = committed;
-  if (SUCCEEDED(hr)) pending.end(placements);
   return hr;
 }
 
