@@ -86,5 +86,6 @@ probe key_probe "$(cat "$here/inputs/key_blob.hex")"
 probe cert_probe "$here/inputs/certificate.der"
 probe com_probe
 probe process_probe
+probe security_probe
 [ -n "$have_wine" ] || echo "Wine is not installed: compared the portable outputs only"
 exit $status
