@@ -4,8 +4,8 @@
 // system folder holds placeholders for its built-in programs: it is found as Windows
 // finds programs, it is the machine's own file (with its own access list), and it costs
 // a machine a few hundred bytes. The installed programs are looked for in the folder of
-// the program that boots the machine, then in "../lib/pwexe" beside it (an installed
-// system); a program found in neither place is left out.
+// the program that boots the machine, then in "../lib/pwexe" beside it (where both an
+// installed system and the build keep them); a program found in neither is left out.
 #pragma once
 
 #include <string>
