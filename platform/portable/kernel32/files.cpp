@@ -216,7 +216,9 @@ DWORD WINAPI SetFilePointer(HANDLE h, LONG distance, PLONG high, DWORD method) {
     return INVALID_SET_FILE_POINTER;
   }
   if (high) *high = LONG(uint64_t(pos) >> 32);
-  SetLastError(ERROR_SUCCESS);
+  // A position whose low part reads as the failure value is told apart by a cleared last
+  // error; any other success leaves it as it was.
+  if (DWORD(pos) == INVALID_SET_FILE_POINTER) SetLastError(NO_ERROR);
   return DWORD(pos);
 }
 
@@ -228,7 +230,7 @@ DWORD WINAPI GetFileSize(HANDLE h, LPDWORD high) {
     return INVALID_FILE_SIZE;
   }
   if (high) *high = DWORD(uint64_t(st.st_size) >> 32);
-  SetLastError(ERROR_SUCCESS);
+  if (DWORD(st.st_size) == INVALID_FILE_SIZE) SetLastError(NO_ERROR);  // as SetFilePointer
   return DWORD(st.st_size);
 }
 
@@ -241,10 +243,10 @@ DWORD WINAPI GetFileType(HANDLE h) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FILE_TYPE_UNKNOWN;
   }
-  SetLastError(ERROR_SUCCESS);
   if (openable(st)) return FILE_TYPE_DISK;
   if (S_ISCHR(st.st_mode)) return FILE_TYPE_CHAR;
   if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return FILE_TYPE_PIPE;
+  SetLastError(NO_ERROR);  // an unknown type, told apart from a failure
   return FILE_TYPE_UNKNOWN;
 }
 
@@ -262,11 +264,17 @@ BOOL WINAPI DeleteFileA(LPCSTR name) {
   });
 }
 
+// A folder's path leaves room for a file of 8.3 characters below it: of MAX_PATH, 248
+// characters, the terminator included.
+constexpr size_t kMaxFolderPath = MAX_PATH - 12;
+
 BOOL WINAPI CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES) {
   return pw::guarded(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
     if (!name) return pw::fail(ERROR_INVALID_PARAMETER);
-    std::string host;
-    if (DWORD st = hostPath(name, &host)) return pw::fail(st);
+    std::string full, host;
+    if (DWORD st = pw::paths::fullPath(name, &full)) return pw::fail(st);
+    if (full.size() >= kMaxFolderPath) return pw::fail(ERROR_FILENAME_EXCED_RANGE);
+    if (DWORD st = hostPath(full, &host)) return pw::fail(st);
     if (::mkdir(host.c_str(), 0777) != 0) {
       int err = errno;
       return pw::fail(err == ENOENT ? DWORD(ERROR_PATH_NOT_FOUND) : errorFromErrno(err));
