@@ -2,7 +2,14 @@
 
 #include <aclapi.h>
 
+#include <cstddef>
+
 namespace access_tools {
+
+// The entries are read and built in Windows' layout, whatever the width.
+static_assert(sizeof(ACL) == 8 && sizeof(ACE_HEADER) == 4);
+static_assert(offsetof(ACCESS_ALLOWED_ACE, Mask) == 4 &&
+              offsetof(ACCESS_ALLOWED_ACE, SidStart) == 8);
 
 DWORD readSecurity(const std::string& path, ObjectSecurity* security) {
   PACL dacl = nullptr;

@@ -7,6 +7,8 @@
 namespace access_tools {
 namespace {
 
+static_assert(sizeof(WIN32_FIND_DATAA) == 320);  // both widths: what FindFirstFileA fills
+
 std::string join(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
   char last = folder.back();

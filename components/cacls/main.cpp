@@ -10,17 +10,22 @@
 
 #include <aclapi.h>
 
+#include "abi.h"  // src/win32
 #include "access_tools/console.h"
 #include "access_tools/messages.h"
 #include "access_tools/walk.h"
 #include "cacls/rights.h"
 
 #include <cctype>
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
+
+static_assert(sizeof(EXPLICIT_ACCESS_A) == win32::abiSize(32, 48));
+static_assert(offsetof(EXPLICIT_ACCESS_A, Trustee) == win32::abiSize(12, 16));
 
 using access_tools::out;
 
