@@ -6,8 +6,9 @@
 #     pwexe_<version>_amd64.deb. Build it from the `package` preset: the programs of a
 #     build with tests read fault-injection settings that nothing shipped may read.
 #   Windows build: the programs, the Windows DLLs other directories ship and the README
-#     at the top of a zip, pwexe-<version>-win32.zip (win64 from the 64-bit build);
-#     pwexe.exe carries its version record.
+#     at the top of a zip, pwexe-<version>-win32.zip (win64 from the 64-bit build), the
+#     enrolment components for Wine prefixes in its wine/ folder; pwexe.exe carries its
+#     version record.
 #
 # Directories add to what ships through global properties:
 #   PW_SHIPPED_WINDOWS_DLLS  DLL targets of the Windows build
@@ -23,6 +24,18 @@ if(WIN32)
   if(pw_dlls)
     install(TARGETS ${pw_dlls} RUNTIME DESTINATION . LIBRARY DESTINATION .)
   endif()
+  # The enrolment components serve Wine prefixes, which have none of their own. Windows
+  # has its own under the same class identifiers, which these must never replace: they
+  # ship apart from the programs, in wine/, with a word on what they are for.
+  foreach(dll IN ITEMS pwenrol_control pwenrol_objects)
+    if(TARGET ${dll})
+      install(FILES $<TARGET_FILE:${dll}> DESTINATION wine)
+      set(pw_wine_components ON)
+    endif()
+  endforeach()
+  if(pw_wine_components)
+    install(FILES doc/wine-components.txt DESTINATION wine RENAME README.txt)
+  endif()
   install(FILES README.md DESTINATION .)
   set(CPACK_GENERATOR ZIP)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
@@ -34,7 +47,8 @@ else()
   install(TARGETS ${PW_SHIPPED_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   get_property(pw_machine_programs GLOBAL PROPERTY PW_MACHINE_PROGRAMS)
   if(pw_machine_programs)
-    install(TARGETS ${pw_machine_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_LIBDIR}/pwexe)
+    # lib/pwexe beside bin/, where first boot looks for them (not the multiarch libdir).
+    install(TARGETS ${pw_machine_programs} RUNTIME DESTINATION lib/pwexe)
   endif()
   install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(PROGRAMS examples/walkthrough.sh DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)

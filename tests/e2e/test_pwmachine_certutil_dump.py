@@ -102,6 +102,8 @@ class CertutilDump(unittest.TestCase):
         self.assertIn("Certificate Extensions: 4\n", verbose)
         self.assertIn("        Client Authentication (1.3.6.1.5.5.7.3.2)\n", verbose)
         self.assertIn("Key Container = ", verbose)
+        # A switch after the verb is a switch, as certutil takes it, not the store's name.
+        self.assertEqual(self.tool("pwmachine", "certutil", "-store", "-v", "My").stdout, verbose)
 
     def test_what_is_no_certificate_fails_with_the_decoders_error(self):
         with open(self.file("junk.bin"), "wb") as f:

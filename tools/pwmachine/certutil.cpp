@@ -111,8 +111,13 @@ int runCertutil(int argc, char** argv) {
     bool isSwitch = arg.size() > 1 && (arg[0] == '-' || arg[0] == '/');
     std::string_view name = isSwitch ? arg.substr(1) : arg;
     if (isHelpSwitch(arg) || (isSwitch && equalsNoCase(name, "help"))) return help(verb);
-    if (verb || !isSwitch) {
-      if (!verb) return usageError("unexpected argument " + std::string(arg));
+    // As with certutil, the switches may follow the verb too (-store -v My); anything
+    // else after the verb is its argument, a path that begins with '/' included.
+    bool option = arg.size() > 1 && arg[0] == '-' &&
+                  (equalsNoCase(name, "f") || equalsNoCase(name, "user") ||
+                   equalsNoCase(name, "v") || equalsNoCase(name, "p"));
+    if (!isSwitch && !verb) return usageError("unexpected argument " + std::string(arg));
+    if (verb && !option) {
       o.args.emplace_back(arg);
     } else if (equalsNoCase(name, "f")) {
       o.force = true;

@@ -1,8 +1,9 @@
 #include "advapi32/hive.h"
 
+#include "advapi32/boot_note.h"
 #include "advapi32/hive_vfs.h"
 
-#include "kernel32/codepage.h"
+#include "machine/codepage.h"
 #include "machine/machine.h"
 
 #include <fcntl.h>
@@ -101,6 +102,15 @@ class Query {
   sqlite3_stmt* s_;
 };
 
+// A subkey's row as enumKey and nextKey select it: name, class, last write.
+void readSubKey(sqlite3_stmt* s, SubKeyRecord* subKey) {
+  subKey->name = codepage::utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+  const unsigned char* className = sqlite3_column_text(s, 1);
+  subKey->className =
+      className ? codepage::utf8ToAnsi(reinterpret_cast<const char*>(className)) : "";
+  subKey->written = sqlite3_column_int64(s, 2);
+}
+
 // A blob column's bytes; an empty blob comes back from SQLite as a null pointer.
 void columnBytes(sqlite3_stmt* s, int column, std::string* out) {
   const void* blob = sqlite3_column_blob(s, column);
@@ -186,6 +196,7 @@ Hive* Hive::open(const std::string& path, HiveId id) {
     }
   }
   sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+  if (writable) hive->forgetVolatileKeysOfAnEarlierBoot();
   return hive.release();
 }
 
@@ -374,10 +385,11 @@ LONG Hive::createPath(int64_t from, const std::vector<std::string>& path, int64_
     return st;
   }
   std::string className = options.className ? codepage::ansiToUtf8(options.className) : "";
-  return change([&]() -> LONG {
+  bool created = false;
+  LONG result = change([&]() -> LONG {
     int64_t id = from, flags = 0;
     if (LONG st = keyFlags(from, &flags)) return st;
-    bool created = false;
+    created = false;
     int64_t now = fileTimeNow();
     for (const auto& name : path) {
       std::string fold = codepage::foldAnsi(name);
@@ -407,6 +419,30 @@ LONG Hive::createPath(int64_t from, const std::vector<std::string>& path, int64_
     if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     return ERROR_SUCCESS;
   });
+  if (result == ERROR_SUCCESS && created && options.isVolatile) noteVolatileKeys();
+  return result;
+}
+
+void Hive::noteVolatileKeys() {
+  std::string note = path_ + "-volatile";
+  if (!readBootNote(note).empty()) return;
+  if (std::string boot = hostBootId(); !boot.empty()) writeBootNote(note, boot);
+}
+
+void Hive::forgetVolatileKeysOfAnEarlierBoot() {
+  std::string note = path_ + "-volatile";
+  std::string noted = readBootNote(note);
+  if (noted.empty()) return;  // no volatile key was ever made here
+  std::string boot = hostBootId();
+  if (boot.empty() || boot == noted) return;
+  // Every subkey of a volatile key is volatile too: the flag finds them all.
+  LONG st = change([&]() -> LONG {
+    for (const char* sql : {"DELETE FROM vals WHERE key IN (SELECT id FROM keys WHERE flags & 8)",
+                            "DELETE FROM keys WHERE flags & 8"})
+      if (int rc = run(sql)) return status(rc);
+    return ERROR_SUCCESS;
+  });
+  if (st == ERROR_SUCCESS) writeBootNote(note, boot);
 }
 
 LONG Hive::touch(int64_t key) {
@@ -476,11 +512,23 @@ LONG Hive::enumKey(int64_t key, DWORD index, SubKeyRecord* subKey) {
     if (!s) return ERROR_REGISTRY_IO_FAILED;
     int rc = sqlite3_step(s);
     if (rc == SQLITE_ROW) {
-      subKey->name = codepage::utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
-      const unsigned char* className = sqlite3_column_text(s, 1);
-      subKey->className =
-          className ? codepage::utf8ToAnsi(reinterpret_cast<const char*>(className)) : "";
-      subKey->written = sqlite3_column_int64(s, 2);
+      readSubKey(s, subKey);
+      return ERROR_SUCCESS;
+    }
+    return rc == SQLITE_DONE ? ERROR_NO_MORE_ITEMS : status(rc);
+  });
+}
+
+LONG Hive::nextKey(int64_t key, std::string_view previous, SubKeyRecord* subKey) {
+  return read([&]() -> LONG {
+    if (LONG st = keyExists(key)) return st;
+    Query s(stmt("SELECT name, class, written FROM keys WHERE parent = ?1 AND fold > ?2 "
+                 "ORDER BY fold LIMIT 1"),
+            key, codepage::foldAnsi(previous));
+    if (!s) return ERROR_REGISTRY_IO_FAILED;
+    int rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW) {
+      readSubKey(s, subKey);
       return ERROR_SUCCESS;
     }
     return rc == SQLITE_DONE ? ERROR_NO_MORE_ITEMS : status(rc);
@@ -501,26 +549,6 @@ LONG Hive::enumValue(int64_t key, DWORD index, ValueRecord* value) {
       return ERROR_SUCCESS;
     }
     return rc == SQLITE_DONE ? ERROR_NO_MORE_ITEMS : status(rc);
-  });
-}
-
-LONG Hive::subKeyValues(int64_t key, std::string_view name,
-                        std::vector<std::pair<std::string, std::string>>* out) {
-  return read([&]() -> LONG {
-    if (LONG st = keyExists(key)) return st;
-    Query s(stmt("SELECT k.name, v.data FROM keys k JOIN vals v ON v.key = k.id AND v.fold = ?2 "
-                 "WHERE k.parent = ?1 ORDER BY k.fold"),
-            key, codepage::foldAnsi(name));
-    if (!s) return ERROR_REGISTRY_IO_FAILED;
-    int rc;
-    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-      std::string data;
-      columnBytes(s, 1, &data);
-      out->emplace_back(
-          codepage::utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(s, 0))),
-          std::move(data));
-    }
-    return rc == SQLITE_DONE ? ERROR_SUCCESS : status(rc);
   });
 }
 

@@ -72,11 +72,10 @@ class Hive {
   LONG deleteValue(int64_t key, std::string_view name);
   LONG enumKey(int64_t key, DWORD index, std::string* name);
   LONG enumKey(int64_t key, DWORD index, SubKeyRecord* subKey);
+  // The subkey that follows `previous` in enumeration order: what enumKey answers for
+  // the next index, found through the index rather than by counting.
+  LONG nextKey(int64_t key, std::string_view previous, SubKeyRecord* subKey);
   LONG enumValue(int64_t key, DWORD index, ValueRecord* value);
-  // Every subkey of `key` that has a value named `name`, in enumeration order, with
-  // that value's data: one query where enumerating key by key would take one a key.
-  LONG subKeyValues(int64_t key, std::string_view name,
-                    std::vector<std::pair<std::string, std::string>>* out);
   // Deletes the key at `path` below `from` (a leaf, not owned by the system): the
   // lookup and the deletion in one transaction.
   LONG deleteKey(int64_t from, const std::vector<std::string>& path);
@@ -117,6 +116,11 @@ class Hive {
   // Marks a key as written now, inside a change.
   LONG touch(int64_t key);
   LONG childId(int64_t parent, std::string_view fold, int64_t* out, int64_t* flags = nullptr);
+  // Volatile keys last until the machine restarts, which it does with its host: a hive
+  // that has held one keeps a note of the host's boot beside it, and the first process
+  // to open it after another boot deletes them (advapi32/hive_volatile.cpp).
+  void noteVolatileKeys();
+  void forgetVolatileKeysOfAnEarlierBoot();
   // Deletes a key without subkeys, inside a transaction; `asSystem` lets keys owned by
   // the system go.
   LONG removeLeaf(int64_t id, bool asSystem);

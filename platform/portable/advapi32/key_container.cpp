@@ -4,7 +4,7 @@
 
 #include "machine/machine.h"
 
-#include <openssl/evp.h>
+#include "machine/ossl.h"
 
 #include <sys/stat.h>
 

@@ -4,9 +4,9 @@
 // read once, when the search begins.
 #include <windows.h>
 
-#include "kernel32/codepage.h"
-#include "kernel32/handles.h"
 #include "kernel32/paths.h"
+#include "machine/codepage.h"
+#include "machine/handles.h"
 #include "machine/guard.h"
 
 #include <dirent.h>

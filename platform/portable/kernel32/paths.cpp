@@ -2,7 +2,7 @@
 
 #include <pwplatform.h>
 
-#include "kernel32/codepage.h"
+#include "machine/codepage.h"
 #include "machine/drives.h"
 #include "machine/guard.h"
 

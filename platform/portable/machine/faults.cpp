@@ -22,8 +22,11 @@ std::array<Armed, size_t(Point::Count)>& table() {
   return armed;
 }
 
+unsigned suspended = 0;  // live Unfaulted scopes
+
 // Whether this call of an armed point is one that fails; counts the call.
 bool fires(Point point, Action action) {
+  if (suspended && point != Point::Allocation) return false;
   Armed& a = table()[size_t(point)];
   if (!a.active || a.fault.action != action) return false;
   unsigned n = a.count++;
@@ -32,6 +35,9 @@ bool fires(Point point, Action action) {
 }
 
 }  // namespace
+
+Unfaulted::Unfaulted() { ++suspended; }
+Unfaulted::~Unfaulted() { --suspended; }
 
 bool allocationFails() { return fires(Point::Allocation, Action::Fail); }
 

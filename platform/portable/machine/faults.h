@@ -77,6 +77,17 @@ struct Raised {
 
 #ifdef PW_FAULTS
 
+// The machine's own reads of its settings (drive mappings, the version it reports) go
+// through the registry functions but are no calls of the program under test: while an
+// Unfaulted lives, armed Win32 points neither fire nor count. Allocations still fail.
+class Unfaulted {
+ public:
+  Unfaulted();
+  ~Unfaulted();
+  Unfaulted(const Unfaulted&) = delete;
+  Unfaulted& operator=(const Unfaulted&) = delete;
+};
+
 // Arms a fault; it replaces any armed at the same point.
 void arm(const Fault& fault);
 // Disarms every fault.
@@ -92,6 +103,13 @@ bool overstated(Point point);
 bool allocationFails();
 
 #else
+
+struct Unfaulted {
+  Unfaulted() {}
+  ~Unfaulted() {}  // user-provided: a scope object, not an unused variable
+  Unfaulted(const Unfaulted&) = delete;
+  Unfaulted& operator=(const Unfaulted&) = delete;
+};
 
 constexpr std::optional<DWORD> injected(Point) noexcept { return std::nullopt; }
 constexpr bool overstated(Point) noexcept { return false; }
