@@ -11,7 +11,6 @@ typedef void* PSECURITY_DESCRIPTOR;
 typedef DWORD SECURITY_INFORMATION, *PSECURITY_INFORMATION;
 typedef WORD SECURITY_DESCRIPTOR_CONTROL, *PSECURITY_DESCRIPTOR_CONTROL;
 typedef ACCESS_MASK* PACCESS_MASK;
-typedef HANDLE HLOCAL;
 
 // ---- security identifiers ----
 typedef struct _SID_IDENTIFIER_AUTHORITY {
@@ -250,13 +249,6 @@ typedef struct _SECURITY_DESCRIPTOR {
 #define ERROR_INVALID_SECURITY_INFO 1342L
 #define ERROR_ALLOTTED_SPACE_EXCEEDED 1344L
 #define ERROR_UNKNOWN_REVISION 1305L
-
-// ---- kernel32: local memory, which the security functions hand out ----
-#define LMEM_FIXED 0x0000u
-#define LMEM_ZEROINIT 0x0040u
-#define LPTR (LMEM_FIXED | LMEM_ZEROINIT)
-PW_EXTERN_C HLOCAL WINAPI LocalAlloc(UINT uFlags, SIZE_T uBytes);
-PW_EXTERN_C HLOCAL WINAPI LocalFree(HLOCAL hMem);
 
 // ---- advapi32: security identifiers ----
 PW_EXTERN_C BOOL WINAPI AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY pIdentifierAuthority,
