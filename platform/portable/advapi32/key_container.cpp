@@ -51,8 +51,6 @@ void restrictToOwner(DWORD flags) {
 
 }  // namespace
 
-void PkeyFree::operator()(EVP_PKEY* k) const { EVP_PKEY_free(k); }
-
 HKEY keySetRoot(DWORD flags) {
   return (flags & CRYPT_MACHINE_KEYSET) ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 }

@@ -44,6 +44,7 @@ using PkeyContext = std::unique_ptr<EVP_PKEY_CTX, Deleter<EVP_PKEY_CTX_free>>;
 using DigestContext = std::unique_ptr<EVP_MD_CTX, Deleter<EVP_MD_CTX_free>>;
 using Bio = std::unique_ptr<BIO, Deleter<BIO_free>>;
 using Bignum = std::unique_ptr<BIGNUM, Deleter<BN_free>>;
+using SecretBignum = std::unique_ptr<BIGNUM, Deleter<BN_clear_free>>;  // cleared when freed
 using Object = std::unique_ptr<ASN1_OBJECT, Deleter<ASN1_OBJECT_free>>;
 using Certificate = std::unique_ptr<X509, Deleter<X509_free>>;
 using Name = std::unique_ptr<X509_NAME, Deleter<X509_NAME_free>>;
