@@ -205,6 +205,7 @@ PW_EXTERN_C BOOL WINAPI CryptDecrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Fina
 
 typedef void* HCERTSTORE;
 typedef ULONG_PTR HCRYPTPROV_LEGACY;
+typedef ULONG_PTR HCRYPTPROV_OR_NCRYPT_KEY_HANDLE;
 
 #define CRYPT_ASN_ENCODING 0x00000001
 #define X509_ASN_ENCODING 0x00000001
@@ -621,5 +622,63 @@ PW_EXTERN_C BOOL WINAPI CryptEncodeObjectEx(DWORD dwCertEncodingType, LPCSTR lps
 PW_EXTERN_C BOOL WINAPI CryptEncodeObject(DWORD dwCertEncodingType, LPCSTR lpszStructType,
                                           const void* pvStructInfo, BYTE* pbEncoded,
                                           DWORD* pcbEncoded);
+PW_EXTERN_C BOOL WINAPI CryptDecodeObjectEx(DWORD dwCertEncodingType, LPCSTR lpszStructType,
+                                            const BYTE* pbEncoded, DWORD cbEncoded, DWORD dwFlags,
+                                            PCRYPT_DECODE_PARA pDecodePara, void* pvStructInfo,
+                                            DWORD* pcbStructInfo);
+PW_EXTERN_C BOOL WINAPI CryptDecodeObject(DWORD dwCertEncodingType, LPCSTR lpszStructType,
+                                          const BYTE* pbEncoded, DWORD cbEncoded, DWORD dwFlags,
+                                          void* pvStructInfo, DWORD* pcbStructInfo);
+PW_EXTERN_C PCERT_EXTENSION WINAPI CertFindExtension(LPCSTR pszObjId, DWORD cExtensions,
+                                                     CERT_EXTENSION rgExtensions[]);
+PW_EXTERN_C BOOL WINAPI CertCompareCertificateName(DWORD dwCertEncodingType,
+                                                   PCERT_NAME_BLOB pCertName1,
+                                                   PCERT_NAME_BLOB pCertName2);
+PW_EXTERN_C BOOL WINAPI CertComparePublicKeyInfo(DWORD dwCertEncodingType,
+                                                 PCERT_PUBLIC_KEY_INFO pPublicKey1,
+                                                 PCERT_PUBLIC_KEY_INFO pPublicKey2);
+PW_EXTERN_C BOOL WINAPI CryptExportPublicKeyInfo(HCRYPTPROV_OR_NCRYPT_KEY_HANDLE hCryptProv,
+                                                 DWORD dwKeySpec, DWORD dwCertEncodingType,
+                                                 PCERT_PUBLIC_KEY_INFO pInfo, DWORD* pcbInfo);
+PW_EXTERN_C BOOL WINAPI CryptExportPublicKeyInfoEx(HCRYPTPROV_OR_NCRYPT_KEY_HANDLE hCryptProv,
+                                                   DWORD dwKeySpec, DWORD dwCertEncodingType,
+                                                   LPSTR pszPublicKeyObjId, DWORD dwFlags,
+                                                   void* pvAuxInfo, PCERT_PUBLIC_KEY_INFO pInfo,
+                                                   DWORD* pcbInfo);
+PW_EXTERN_C BOOL WINAPI CryptImportPublicKeyInfo(HCRYPTPROV hCryptProv, DWORD dwCertEncodingType,
+                                                 PCERT_PUBLIC_KEY_INFO pInfo, HCRYPTKEY* phKey);
+PW_EXTERN_C BOOL WINAPI CryptImportPublicKeyInfoEx(HCRYPTPROV hCryptProv, DWORD dwCertEncodingType,
+                                                   PCERT_PUBLIC_KEY_INFO pInfo, ALG_ID aiKeyAlg,
+                                                   DWORD dwFlags, void* pvAuxInfo,
+                                                   HCRYPTKEY* phKey);
+
+// ---- signing what a certificate or a request signs ----
+#define CRYPT_VERIFY_CERT_SIGN_SUBJECT_BLOB 1
+#define CRYPT_VERIFY_CERT_SIGN_SUBJECT_CERT 2
+#define CRYPT_VERIFY_CERT_SIGN_ISSUER_PUBKEY 1
+#define CRYPT_VERIFY_CERT_SIGN_ISSUER_CERT 2
+
+PW_EXTERN_C BOOL WINAPI CryptSignCertificate(HCRYPTPROV_OR_NCRYPT_KEY_HANDLE hCryptProv,
+                                             DWORD dwKeySpec, DWORD dwCertEncodingType,
+                                             const BYTE* pbEncodedToBeSigned,
+                                             DWORD cbEncodedToBeSigned,
+                                             PCRYPT_ALGORITHM_IDENTIFIER pSignatureAlgorithm,
+                                             const void* pvHashAuxInfo, BYTE* pbSignature,
+                                             DWORD* pcbSignature);
+PW_EXTERN_C BOOL WINAPI CryptSignAndEncodeCertificate(
+    HCRYPTPROV_OR_NCRYPT_KEY_HANDLE hCryptProv, DWORD dwKeySpec, DWORD dwCertEncodingType,
+    LPCSTR lpszStructType, const void* pvStructInfo,
+    PCRYPT_ALGORITHM_IDENTIFIER pSignatureAlgorithm, const void* pvHashAuxInfo, BYTE* pbEncoded,
+    DWORD* pcbEncoded);
+PW_EXTERN_C BOOL WINAPI CryptVerifyCertificateSignature(HCRYPTPROV_LEGACY hCryptProv,
+                                                        DWORD dwCertEncodingType,
+                                                        const BYTE* pbEncoded, DWORD cbEncoded,
+                                                        PCERT_PUBLIC_KEY_INFO pPublicKey);
+PW_EXTERN_C BOOL WINAPI CryptVerifyCertificateSignatureEx(HCRYPTPROV_LEGACY hCryptProv,
+                                                          DWORD dwCertEncodingType,
+                                                          DWORD dwSubjectType, void* pvSubject,
+                                                          DWORD dwIssuerType, void* pvIssuer,
+                                                          DWORD dwFlags, void* pvExtra);
+
 PW_EXTERN_C HCERTSTORE WINAPI PFXImportCertStore(CRYPT_DATA_BLOB* pPFX, LPCWSTR szPassword,
                                                  DWORD dwFlags);
