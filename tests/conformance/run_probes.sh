@@ -87,6 +87,8 @@ probe key_probe "$(cat "$here/inputs/key_blob.hex")"
 probe provider_probe "$(cat "$here/inputs/key_blob.hex")"
 probe last_error_probe
 probe cert_probe "$here/inputs/certificate.der"
+probe name_probe
+probe store_probe "$here/inputs/certificate.der"
 probe com_probe
 probe process_probe
 probe encode_probe
