@@ -136,6 +136,10 @@ void nameToStr() {
       {"rdn not a set", name(tlv(0x30, attr("2.5.4.3", kPrintable, "x")))},
       {"type not an oid", name(rdn(tlv(0x30, tlv(0x02, "\x01") + tlv(kPrintable, "x"))))},
       {"empty blob", Bytes()},
+      {"indefinite, ended wrongly", Bytes("\x30\x80\x00\x05", 4)},
+      {"indefinite primitive value",
+       name(rdn(tlv(0x30, oid("2.5.4.3") + Bytes("\x13\x80x\0\0", 5))))},
+      {"indefinite, empty", Bytes("\x30\x80\0\0", 4)},
   };
   for (const auto& j : junk) {
     CERT_NAME_BLOB b{DWORD(j.der.size()), (BYTE*)j.der.data()};
@@ -145,6 +149,9 @@ void nameToStr() {
     std::printf("to str, %s: count=%lu last=%s first=%02x\n", j.label, (unsigned long)n,
                 errorText().c_str(), unsigned(BYTE(buf[0])));
   }
+  std::printf(
+      "departs: indefinite lengths not ended within the bytes given, or nested (Wine 8 reads on "
+      "past the bytes given)\n");
   std::printf("departs: octet string values (Wine 8 writes them otherwise)\n");
   Bytes mixed =
       name(rdn(attr("2.5.4.3", 0x0C, "\xC3\xA9t\xC3\xA9")) +

@@ -1,5 +1,6 @@
 // Conformance probe for the corners of certificates and stores: the certificate encodings
-// crypt32 takes (an unsigned certificate, empty algorithm identifiers, times of any year)
+// crypt32 takes (an unsigned certificate, empty algorithm identifiers, times of any year,
+// BER's indefinite lengths)
 // and the ASN.1 errors it gives for what it refuses; memory stores (their flags, their
 // enumeration order, deletion while enumerating); adding to no store; duplicates found by
 // the hash property; the store a created context belongs to; and the errors of opening
@@ -78,6 +79,9 @@ void parsing(const Bytes& real) {
       seq(plain.substr(2) +
           tlv(0xA3, seq(seq(Bytes("\x06\x03\x55\x1d\x13", 5) + Bytes("\x01\x01\xff", 3) +
                             tlv(0x04, seq(Bytes("\x01\x01\xff", 3)))))));
+  // BER's indefinite length for the outer sequence: its content, then 00 00.
+  Bytes inside = real.substr(2 + (BYTE(real[1]) & 0x7F));
+  Bytes indefinite = "\x30\x80" + inside + Bytes(2, '\0');
   Bytes longForm = real;  // the outer length in one more byte than it needs
   longForm.insert(1, 1, char(0x83));
   longForm[2] = 0;
@@ -94,6 +98,7 @@ void parsing(const Bytes& real) {
       {"a revocation list", crlLike},
       {"an integer", Bytes("\x02\x01\x01", 3)},
       {"outer length in long form", longForm},
+      {"outer length indefinite", indefinite},
       {"one byte", Bytes("\x30", 1)},
       {"unsigned with extensions, no version", withExtensions},
       {"empty serial", seq(tlv(0x02, "") + plain.substr(5))},
@@ -109,6 +114,9 @@ void parsing(const Bytes& real) {
   std::printf(
       "departs: a certificate cut short by a byte (Windows CRYPT_E_ASN1_EOD, Wine 8 "
       "CRYPT_E_ASN1_CORRUPT)\n");
+  std::printf(
+      "departs: an indefinite length not ended within the bytes given (Wine 8 reads on past "
+      "them)\n");
   for (const Case& c : cases) {
     PCCERT_CONTEXT ctx = create(c.der);
     line(std::string("parse ") + c.label, ctx != nullptr,

@@ -149,17 +149,42 @@ DWORD readToBeSigned(std::string_view in, CertFields* f) {
   return 0;
 }
 
-}  // namespace
+// How deep constructed elements of indefinite length may nest inside each other; the
+// bytes come from outside, and each level is a frame of the scan below.
+constexpr int kMaxIndefiniteNesting = 32;
 
-DWORD readElement(std::string_view* in, Der* out, int tag) {
+// readElement at a depth of indefinite lengths. crypt32 reads BER: a constructed element
+// may have the indefinite length (0x80), its content running to the end-of-contents
+// octets (00 00), which belong to the element's whole but not to its content. Content
+// that never reaches them is corrupt, and so is a primitive element without a length.
+DWORD readNested(std::string_view* in, Der* out, int tag, int depth) {
   if (in->empty()) return DWORD(CRYPT_E_ASN1_EOD);
   auto* p = reinterpret_cast<const BYTE*>(in->data());
   if (tag >= 0 && p[0] != tag) return DWORD(CRYPT_E_ASN1_BADTAG);
   if ((p[0] & 0x1F) == 0x1F || in->size() < 2) return DWORD(CRYPT_E_ASN1_CORRUPT);
+  if (p[1] == 0x80) {
+    if (!(p[0] & 0x20) || depth >= kMaxIndefiniteNesting) return DWORD(CRYPT_E_ASN1_CORRUPT);
+    std::string_view rest = in->substr(2);
+    for (;;) {
+      if (rest.empty()) return DWORD(CRYPT_E_ASN1_CORRUPT);
+      if (rest[0] == 0) {
+        if (rest.size() < 2 || rest[1] != 0) return DWORD(CRYPT_E_ASN1_CORRUPT);
+        break;
+      }
+      Der inner;
+      if (DWORD e = readNested(&rest, &inner, -1, depth + 1)) return e;
+    }
+    size_t len = in->size() - 2 - rest.size();
+    out->tag = p[0];
+    out->whole = in->substr(0, 2 + len + 2);
+    out->content = in->substr(2, len);
+    in->remove_prefix(2 + len + 2);
+    return 0;
+  }
   size_t at = 2, len = p[1];
   if (len & 0x80) {
     size_t bytes = len & 0x7F;
-    if (bytes == 0 || bytes > 4 || in->size() < 2 + bytes) return DWORD(CRYPT_E_ASN1_CORRUPT);
+    if (bytes > 4 || in->size() < 2 + bytes) return DWORD(CRYPT_E_ASN1_CORRUPT);
     len = 0;
     for (size_t i = 0; i < bytes; ++i) len = (len << 8) | p[2 + i];
     at += bytes;
@@ -171,6 +196,10 @@ DWORD readElement(std::string_view* in, Der* out, int tag) {
   in->remove_prefix(at + len);
   return 0;
 }
+
+}  // namespace
+
+DWORD readElement(std::string_view* in, Der* out, int tag) { return readNested(in, out, tag, 0); }
 
 std::string oidOf(std::string_view c) {
   if (c.empty() || (BYTE(c.back()) & 0x80)) return {};

@@ -23,8 +23,8 @@ struct Der {
 // Reads one element from the front of `in` and removes it, answering as crypt32's
 // decoders do: 0, or CRYPT_E_ASN1_EOD when `in` is empty or ends before the element's
 // content does, CRYPT_E_ASN1_BADTAG when `tag` is not negative and the element has
-// another (checked first), CRYPT_E_ASN1_CORRUPT for a tag or length cut short or one DER
-// never has.
+// another (checked first), CRYPT_E_ASN1_CORRUPT for a tag or length cut short or one BER
+// never has. A constructed element may have the indefinite length, as BER allows.
 DWORD readElement(std::string_view* in, Der* out, int tag = -1);
 // The same where only success matters: false when `in` holds no whole element.
 inline bool readDer(std::string_view* in, Der* out) { return readElement(in, out) == 0; }

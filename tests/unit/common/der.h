@@ -20,6 +20,11 @@ inline Bytes tlv(int tag, const Bytes& content) {
   return out + content;
 }
 inline Bytes seq(const Bytes& content) { return tlv(0x30, content); }
+// A constructed element of indefinite length, as BER allows: its content, then the
+// end-of-contents octets.
+inline Bytes indefinite(int tag, const Bytes& content) {
+  return Bytes{char(tag), char(0x80)} + content + Bytes(2, '\0');
+}
 
 // An AlgorithmIdentifier with an empty OBJECT IDENTIFIER, as crypt32 takes one.
 inline const Bytes kEmptyAlgorithm("\x30\x02\x06\x00", 4);

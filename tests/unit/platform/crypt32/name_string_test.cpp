@@ -100,7 +100,18 @@ TEST(NameToStr, UndecodableNamesGiveTheAsn1Error) {
       {Bytes(), CRYPT_E_ASN1_EOD},                                         // nothing
       {name(tlv(0x30, attr(kCN, kPrintable, "x"))), CRYPT_E_ASN1_BADTAG},  // RDN not a SET
       {name(rdn(tlv(0x30, tlv(0x02, "\x01") + tlv(kPrintable, "x")))), CRYPT_E_ASN1_BADTAG},
-      {Bytes("\x30\x80\x00\x00", 4), CRYPT_E_ASN1_CORRUPT},  // indefinite length
+      // An indefinite length never ended within the bytes given (Wine 8 reads on past them).
+      {Bytes("\x30\x80", 2), CRYPT_E_ASN1_CORRUPT},
+      {Bytes("\x30\x80\x00\x05", 4), CRYPT_E_ASN1_CORRUPT},  // ended wrongly
+      // Nested beyond any stack: refused, not followed down.
+      {[] {
+         Bytes deep;
+         for (int i = 0; i < 100000; ++i) deep += "\x30\x80";
+         return deep;
+       }(),
+       CRYPT_E_ASN1_CORRUPT},
+      // A primitive value has no indefinite length.
+      {name(rdn(tlv(0x30, tlv(0x06, kCN) + Bytes("\x13\x80x\0\0", 5)))), CRYPT_E_ASN1_CORRUPT},
   };
   for (const auto& c : cases) {
     Rendered r = toStr(c.der, CERT_X500_NAME_STR);
@@ -154,6 +165,12 @@ TEST(NameToStr, ValuesAndTypes) {
       {name(rdn(attr(kCN, 0x04, "\x01\xab"))), "CN=#01AB"},
       {name(rdn(attr(kCN, 0x02, "\x05"))), "CN=#020105"},
       {name(""), ""},
+      // BER's indefinite lengths, at every level.
+      {Bytes("\x30\x80\x00\x00", 4), ""},
+      {test::der::indefinite(
+           0x30, test::der::indefinite(
+                     0x31, test::der::indefinite(0x30, tlv(0x06, kCN) + tlv(kPrintable, "x")))),
+       "CN=x"},
   };
   for (const auto& c : cases) EXPECT_EQ(toStr(c.der, CERT_X500_NAME_STR).text, c.text);
 }

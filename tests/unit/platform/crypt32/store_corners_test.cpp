@@ -50,6 +50,7 @@ TEST(CertificateParsing, TakesWhatCrypt32Takes) {
       {"unsigned", tbs, DWORD(tbs.size())},
       {"signed", signedCertificate(tbs), DWORD(signedCertificate(tbs).size())},
       {"trailing bytes", tbs + Bytes(2, '\0'), DWORD(tbs.size() + 2)},
+      {"indefinite length", indefinite(0x30, tbs.substr(2)), DWORD(tbs.size() + 2)},
       {"extensions in version 1",
        seq(tbs.substr(2) + tlv(0xA3, seq(seq(Bytes("\x06\x03\x55\x1d\x13\x04\x02\x30\x00", 9))))),
        0},
@@ -68,6 +69,24 @@ TEST(CertificateParsing, TakesWhatCrypt32Takes) {
   }
 }
 
+TEST(CertificateParsing, NamesOfIndefiniteLength) {
+  // The issuer in BER's indefinite form, inside a certificate of definite length.
+  Bytes issuer = indefinite(
+      0x30, indefinite(0x31, seq(Bytes("\x06\x03\x55\x04\x03", 5) + tlv(0x13, "Issuer"))));
+  Bytes tbs = seq(tlv(0x02, "\x01") + kEmptyAlgorithm + issuer +
+                  seq(tlv(0x18, "16010101000000Z") + tlv(0x18, "99991231235959Z")) +
+                  commonName("Subject") + seq(kEmptyAlgorithm + Bytes("\x03\x01\x00", 3)));
+  PCCERT_CONTEXT cert = create(tbs);
+  ASSERT_NE(cert, nullptr) << std::hex << GetLastError();
+  EXPECT_EQ(cert->pCertInfo->Issuer.cbData, DWORD(issuer.size()));  // the bytes as given
+  char text[64];
+  EXPECT_EQ(CertNameToStrA(X509_ASN_ENCODING, &cert->pCertInfo->Issuer, CERT_X500_NAME_STR, text,
+                           sizeof text),
+            10u);
+  EXPECT_STREQ(text, "CN=Issuer");
+  CertFreeCertificateContext(cert);
+}
+
 TEST(CertificateParsing, RefusesWithTheAsn1Error) {
   Bytes tbs = unsignedCertificate(1, "Issuer", "Subject");
   struct {
@@ -82,7 +101,11 @@ TEST(CertificateParsing, RefusesWithTheAsn1Error) {
       {"empty serial", seq(tlv(0x02, "") + tbs.substr(5)), CRYPT_E_ASN1_CORRUPT},
       {"a SET", "\x31" + tbs.substr(1), CRYPT_E_ASN1_BADTAG},
       {"an INTEGER", Bytes("\x02\x01\x01", 3), CRYPT_E_ASN1_BADTAG},
-      {"a length of no DER", Bytes("\x30\x85\x00\x00\x00\x00\x01\x00", 8), CRYPT_E_ASN1_CORRUPT},
+      {"a length of five bytes", Bytes("\x30\x85\x00\x00\x00\x00\x01\x00", 8),
+       CRYPT_E_ASN1_CORRUPT},
+      {"indefinite, never ended", "\x30\x80" + tbs.substr(2), CRYPT_E_ASN1_CORRUPT},
+      {"indefinite, ended wrongly", "\x30\x80" + tbs.substr(2) + Bytes("\x00\x01", 2),
+       CRYPT_E_ASN1_CORRUPT},
   };
   for (const auto& c : cases) {
     SetLastError(0xdeadbeef);
