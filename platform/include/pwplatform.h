@@ -18,3 +18,10 @@ LSTATUS WINAPI PwMarkSystemKeyA(HKEY hKey, LPCSTR lpSubKey);
 // Deletes the key `lpSubKey` of `hKey` with everything below it, whether the system owns
 // it or not. Hive roots (HKLM\SOFTWARE, ...) stay: ERROR_ACCESS_DENIED.
 LSTATUS WINAPI PwDeleteSystemKeyA(HKEY hKey, LPCSTR lpSubKey);
+
+// The host path (UTF-8) of a file or folder of the machine, as a Windows emulator's
+// kernel hands its Unix file name to the libraries that keep data beside a file. The
+// size protocol of GetFullPathNameA: the length without the terminator when the buffer
+// holds it, else the size it needs; 0 and the last error when the path names no place
+// (ERROR_PATH_NOT_FOUND when a folder on the way is missing).
+DWORD WINAPI PwGetHostPathA(LPCSTR lpPath, LPSTR lpBuffer, DWORD nBufferLength);

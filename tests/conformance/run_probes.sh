@@ -99,5 +99,6 @@ probe text_probe
 probe pkcs7_probe "$here/inputs/answer.p7b" "$here/inputs/certificate.der"
 probe signature_probe "$(cat "$here/inputs/key_blob.hex")"
 probe certsign_probe "$(cat "$here/inputs/key_blob.hex")"
+probe security_probe
 [ -n "$have_wine" ] || echo "Wine is not installed: compared the portable outputs only"
 exit $status

@@ -1,5 +1,7 @@
 #include "machine/machine.h"
 
+#include "machine/system_programs.h"
+
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -83,11 +85,15 @@ void boot() {
   struct stat st {};
   if (::stat((r + "/drive_c").c_str(), &st) == 0 && ::stat((r + "/registry").c_str(), &st) == 0)
     return;
+  // The registry's folder comes last: a process that finds both folders finds the
+  // system folder's programs too.
   makeDirs(r);
-  ::mkdir((r + "/registry").c_str(), 0755);
   ::mkdir((r + "/drive_c").c_str(), 0755);
   ::mkdir((r + "/drive_c/windows").c_str(), 0755);
+  ::mkdir((r + "/drive_c/windows/system32").c_str(), 0755);
   ::mkdir((r + "/drive_c/users").c_str(), 0755);
+  installSystemPrograms(r + "/drive_c/windows/system32");
+  ::mkdir((r + "/registry").c_str(), 0755);
 }
 
 }  // namespace pw::machine
