@@ -3,6 +3,7 @@
 #include "advapi32/hive_vfs.h"
 
 #include "kernel32/codepage.h"
+#include "machine/host_calls.h"
 #include "machine/machine.h"
 
 #include <fcntl.h>
@@ -32,9 +33,9 @@ constexpr int kEndCheckpointFrames = 32;
 // deny writes to a hive, so it is honoured for root too.
 bool hiveWritable(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return true;  // created on open
+  if (pw::host::stat(path.c_str(), &st) != 0) return true;  // created on open
   if (::geteuid() == 0) return (st.st_mode & S_IWUSR) != 0;
-  return ::access(path.c_str(), W_OK) == 0;
+  return pw::host::access(path.c_str(), W_OK) == 0;
 }
 
 // Laying a hive out switches its file to write-ahead logging, which upgrades a shared
@@ -47,10 +48,11 @@ class LayoutTurn {
  public:
   explicit LayoutTurn(const std::string& hivePath) {
     std::string folder = hivePath.substr(0, hivePath.rfind('/') + 1);
-    fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    for (int waited = 0; fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0; waited += kPollMs) {
+    fd_ = pw::host::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int waited = 0; fd_ >= 0 && pw::host::flock(fd_, LOCK_EX | LOCK_NB) != 0;
+         waited += kPollMs) {
       if ((errno != EWOULDBLOCK && errno != EINTR) || waited >= kLockWaitMs) {
-        ::close(fd_);
+        pw::host::close(fd_);
         fd_ = -1;
       } else {
         ::usleep(kPollMs * 1000);
@@ -58,7 +60,7 @@ class LayoutTurn {
     }
   }
   ~LayoutTurn() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) pw::host::close(fd_);
   }
   LayoutTurn(const LayoutTurn&) = delete;
   LayoutTurn& operator=(const LayoutTurn&) = delete;
@@ -144,7 +146,7 @@ Hive* Hive::open(const std::string& path, HiveId id) {
   (void)configured;
   bool writable = hiveWritable(path);
   struct stat st {};
-  bool newLog = ::stat((path + "-wal").c_str(), &st) != 0;
+  bool newLog = pw::host::stat((path + "-wal").c_str(), &st) != 0;
   sqlite3* db = nullptr;
   int flags = writable ? (SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) : SQLITE_OPEN_READONLY;
   if (sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, hiveVfsName()) !=
@@ -191,11 +193,14 @@ void Hive::finishRun() {
   // What a run committed is on disk before it ends, as it was when every run folded
   // the log into the hive: a long log is folded in and emptied (when no other run is
   // reading it at that moment), a short one is only flushed.
+  // A flush that fails here has no one left to tell: the run's code is given already,
+  // and what it committed stays in the log, whole, for the next run to read, as
+  // Windows' lazy writing of a hive tells no program of its failures either.
   sqlite3_busy_timeout(db_, 0);
   if (logFrames_ <= kEndCheckpointFrames ||
       sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) !=
           SQLITE_OK)
-    flushLog();
+    (void)flushLog();
 }
 
 Hive::~Hive() {  // a connection that failed to open
@@ -203,21 +208,24 @@ Hive::~Hive() {  // a connection that failed to open
   sqlite3_close(db_);
 }
 
-void Hive::flushLog() {
+bool Hive::flushLog() {
   // Through a descriptor of its own: SQLite's sync would flush the folder as well on
-  // every run, which only a log made in this run needs.
+  // every run, which only a log made in this run needs. No log means nothing to flush.
   std::string log = path_ + "-wal";
-  if (int fd = ::open(log.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
-    ::fdatasync(fd);
-    ::close(fd);
+  bool flushed = true;
+  if (int fd = pw::host::open(log.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+    flushed = pw::host::fdatasync(fd) == 0;
+    pw::host::close(fd);
+  } else if (errno != ENOENT) {
+    flushed = false;
   }
-  if (newLog_) {
+  if (newLog_ && flushed) {
     std::string folder = path_.substr(0, path_.rfind('/') + 1);
-    if (int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); fd >= 0) {
-      ::fsync(fd);
-      ::close(fd);
-    }
+    int fd = pw::host::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    flushed = fd >= 0 && pw::host::fsync(fd) == 0;
+    if (fd >= 0) pw::host::close(fd);
   }
+  return flushed;
 }
 
 sqlite3_stmt* Hive::stmt(const char* sql) {

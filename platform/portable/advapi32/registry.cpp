@@ -276,8 +276,8 @@ LSTATUS WINAPI RegFlushKey(HKEY hKey) {
   return pw::guarded(kNoMemory, [&]() -> LSTATUS {
     OpenKey key;
     if (LONG st = resolve(hKey, &key)) return st;
-    key.hive->flush();  // every change is committed already; this puts it on the disk
-    return ERROR_SUCCESS;
+    // Every change is committed already; this puts it on the disk.
+    return key.hive->flush() ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED;
   });
 }
 

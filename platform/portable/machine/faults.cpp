@@ -1,12 +1,9 @@
-// The fault table of the unit tests' platform build (PW_FAULTS), and the operator
-// new that consults it. Other builds compile nothing here.
+// The fault table: one slot for each platform function and each host call, counted
+// only while something is armed.
 #include "machine/faults.h"
 
-#ifdef PW_FAULTS
-
 #include <array>
-#include <cstdlib>
-#include <new>
+#include <atomic>
 
 namespace pw::faults {
 namespace {
@@ -17,32 +14,67 @@ struct Armed {
   unsigned count = 0;  // calls that reached the point since it was armed
 };
 
-std::array<Armed, size_t(Point::Count)>& table() {
-  static std::array<Armed, size_t(Point::Count)> armed;  // no allocation: operator new reads it
-  return armed;
-}
+// No allocation here: operator new reads the table.
+std::array<Armed, size_t(Point::Count)> g_points;
+thread_local int g_unfaulted = 0;
+
+struct HostArmed {
+  std::atomic<bool> active{false};
+  HostFault fault{host::Call::any};
+  std::atomic<unsigned> count{0};
+};
+std::array<HostArmed, host::kCalls + 1> g_host;  // the last one is Call::any's
+std::atomic<bool> g_hostArmed{false};
+std::atomic<HostFaultObserver> g_observer{nullptr};
 
 // Whether this call of an armed point is one that fails; counts the call.
 bool fires(Point point, Action action) {
-  Armed& a = table()[size_t(point)];
-  if (!a.active || a.fault.action != action) return false;
+  Armed& a = g_points[size_t(point)];
+  if (!a.active || a.fault.action != action || g_unfaulted) return false;
   unsigned n = a.count++;
   if (n < a.fault.skip) return false;
   return a.fault.times == 0 || n - a.fault.skip < a.fault.times;
+}
+
+// The same for a host call's slot: the errno it fails with, or 0.
+int fires(HostArmed& a, host::Call call) {
+  if (!a.active.load(std::memory_order_relaxed)) return 0;
+  unsigned n = a.count.fetch_add(1, std::memory_order_relaxed);
+  if (n < a.fault.skip || (a.fault.times != 0 && n - a.fault.skip >= a.fault.times)) return 0;
+  if (HostFaultObserver observe = g_observer.load()) observe(call, n + 1, a.fault.error);
+  return a.fault.error;
 }
 
 }  // namespace
 
 bool allocationFails() { return fires(Point::Allocation, Action::Fail); }
 
-void arm(const Fault& fault) { table()[size_t(fault.point)] = Armed{true, fault, 0}; }
+void arm(const Fault& fault) { g_points[size_t(fault.point)] = Armed{true, fault, 0}; }
 
-void disarm() { table().fill(Armed{}); }
+void arm(const HostFault& fault) {
+  HostArmed& a = g_host[size_t(fault.call)];
+  a.active = false;
+  a.fault = fault;
+  a.count = 0;
+  a.active = true;
+  g_hostArmed = true;
+}
 
-unsigned reached(Point point) { return table()[size_t(point)].count; }
+void disarm() {
+  g_points.fill(Armed{});
+  g_hostArmed = false;
+  for (HostArmed& a : g_host) {
+    a.active = false;
+    a.count = 0;
+  }
+}
+
+unsigned reached(Point point) { return g_points[size_t(point)].count; }
+
+unsigned reached(host::Call call) { return g_host[size_t(call)].count; }
 
 std::optional<DWORD> injected(Point point) {
-  Armed& a = table()[size_t(point)];
+  Armed& a = g_points[size_t(point)];
   if (a.active && a.fault.action == Action::Raise) {
     if (fires(point, Action::Raise)) throw Raised{point};
     return std::nullopt;
@@ -53,31 +85,27 @@ std::optional<DWORD> injected(Point point) {
 
 bool overstated(Point point) { return fires(point, Action::Overstate); }
 
+int hostError(host::Call call) {
+  if (!g_hostArmed.load(std::memory_order_relaxed)) return 0;
+  // Both slots count the call, whichever of them fails it.
+  HostArmed& any = g_host[size_t(host::Call::any)];
+  if (int own = fires(g_host[size_t(call)], call)) {
+    if (any.active.load(std::memory_order_relaxed)) any.count.fetch_add(1);
+    return own;
+  }
+  return fires(any, call);
+}
+
+void observeHostFaults(HostFaultObserver observer) { g_observer = observer; }
+
+Unfaulted::Unfaulted() { ++g_unfaulted; }
+Unfaulted::~Unfaulted() { --g_unfaulted; }
+
 }  // namespace pw::faults
 
-// Every allocation of the program goes through here, so that a test can make the
-// next one fail wherever it happens. The aligned forms stay the library's own.
 namespace {
 
-void* allocate(std::size_t size) noexcept {
-  if (pw::faults::allocationFails()) return nullptr;
-  return std::malloc(size ? size : 1);
-}
+// Before the program's own start, so that its first host call is counted too.
+[[gnu::constructor(101)]] void armAtStart() { pw::faults::armFromEnvironment(); }
 
 }  // namespace
-
-void* operator new(std::size_t size) {
-  if (void* p = allocate(size)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
-
-#endif  // PW_FAULTS
