@@ -1,4 +1,6 @@
-# Cross-compiling for 64-bit Windows with MinGW-w64 (posix threads flavour).
+# Cross-compiling for 64-bit Windows with MinGW-w64 (posix threads flavour): the
+# build of the same source that the tests run under Wine, which on these machines
+# runs 64-bit programs only.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(PW_MINGW_PREFIX x86_64-w64-mingw32)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what this machine lacks (Debian 12, apt-get) and builds the presets
 # named on the command line (default: "default").
-#   scripts/setup.sh [PRESET...]      presets: default asan mingw
+#   scripts/setup.sh [PRESET...]      presets: default asan mingw mingw32
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,7 +10,9 @@ PACKAGES=(
   libsqlite3-dev libssl-dev                   # hives and CryptoAPI
   googletest libgtest-dev python3             # unit and end-to-end tests
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  mingw-w64-x86-64-dev                        # the Windows build
+  mingw-w64-x86-64-dev                        # the Windows build, 64-bit (run under Wine)
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+  mingw-w64-i686-dev                          # the Windows build, 32-bit (the one that ships)
   wine wine64                                 # runs the Windows build
   clang libclang-rt-14-dev                    # libFuzzer
   hyperfine openssl                           # benchmarks, independent references

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Set-up, then every test: unit and end-to-end tests on the portable build, the
 # same under AddressSanitizer and UndefinedBehaviorSanitizer, the end-to-end tests
-# on the Windows build under Wine, the conformance probes, and a short fuzzing run.
+# on the Windows build under Wine, the checks of the Windows images (the 32-bit
+# build that ships and the 64-bit one Wine runs), the conformance probes, and a
+# short fuzzing run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh mingw default asan
+scripts/setup.sh mingw mingw32 default asan
 
 jobs=2
 status=0

@@ -5,10 +5,19 @@
 #include "certstore/pw_checker.h"
 
 #include "trace/trace.h"
+#include "win32/abi.h"
 #include "win32/result_codes.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <memory>
+
+// The key-provider information is read in place from the property's buffer, whose
+// strings follow the structure; the key handle 'K' leaves is pointer-sized.
+static_assert(sizeof(CRYPT_KEY_PROV_INFO) == win32::abiSize(28, 48));
+static_assert(offsetof(CRYPT_KEY_PROV_INFO, dwProvType) == win32::abiSize(8, 16));
+static_assert(offsetof(CRYPT_KEY_PROV_INFO, dwKeySpec) == win32::abiSize(24, 40));
+static_assert(sizeof(HCRYPTKEY) == sizeof(void*) && sizeof(HCRYPTPROV) == sizeof(void*));
 #include <new>
 
 namespace {

@@ -1,7 +1,20 @@
 #include "crypto/byte_array.h"
 
+#include "win32/abi.h"
+
 #include <algorithm>
+#include <cstddef>
 #include <stdexcept>
+
+// The byte arrays are read through the SAFEARRAY's own members and handed over in a
+// VARIANT's array member, as OLE Automation lays them out on either width.
+static_assert(sizeof(SAFEARRAYBOUND) == 8 && offsetof(SAFEARRAYBOUND, lLbound) == 4);
+static_assert(offsetof(SAFEARRAY, cbElements) == 4);
+static_assert(offsetof(SAFEARRAY, pvData) == win32::abiSize(12, 16));
+static_assert(offsetof(SAFEARRAY, rgsabound) == win32::abiSize(16, 24));
+static_assert(sizeof(VARTYPE) == 2 && (VT_ARRAY | VT_UI1) == 0x2011);
+static_assert(sizeof(VARIANT) == win32::abiSize(16, 24));
+static_assert(offsetof(VARIANT, parray) == 8);
 
 win32::SafeArray createByteArray(ULONG count) {
   SAFEARRAYBOUND bound{};

@@ -10,6 +10,9 @@
 #include <memory>
 #include <new>
 
+// 'H' stores its number as a REG_DWORD: four bytes, little-endian, on either width.
+static_assert(sizeof(LONG) == 4 && REG_DWORD == 4);
+
 namespace {
 
 constexpr const char* kHwidKey = "Software\\Velmora\\Tessera\\hwid";

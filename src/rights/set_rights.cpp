@@ -4,10 +4,23 @@
 #include "handlers/storage_manager.h"
 #include "rights/rights_redirection.h"
 #include "trace/trace.h"
+#include "win32/abi.h"
 #include "win32/handle.h"
 #include "win32/result_codes.h"
 
+#include <cstddef>
 #include <memory>
+
+// The report file's security attributes have length 12 and the start-up information
+// size 68, as in the 32-bit process the system is; the platform reads the standard
+// output handle from where its own layout puts it.
+static_assert(sizeof(SECURITY_ATTRIBUTES) == win32::abiSize(12, 24));
+static_assert(offsetof(SECURITY_ATTRIBUTES, bInheritHandle) == win32::abiSize(8, 16));
+static_assert(sizeof(STARTUPINFOA) == win32::abiSize(68, 104));
+static_assert(offsetof(STARTUPINFOA, dwFlags) == win32::abiSize(44, 60));
+static_assert(offsetof(STARTUPINFOA, hStdOutput) == win32::abiSize(60, 88));
+static_assert(sizeof(PROCESS_INFORMATION) == win32::abiSize(16, 24));
+static_assert(STARTF_USESTDHANDLES == 0x100 && CREATE_NO_WINDOW == 0x08000000);
 
 namespace {
 

@@ -3,7 +3,13 @@
 #include "handlers/storage_manager.h"
 #include "trace/trace.h"
 
+#include <cstddef>
 #include <cstring>
+
+// The version information has size 148 and the platform identifier at offset 16 on
+// either width: no member is a pointer.
+static_assert(sizeof(OSVERSIONINFOA) == 148);
+static_assert(offsetof(OSVERSIONINFOA, dwPlatformId) == 16);
 
 bool Storage_Manager_No_console::GetIsFormatedNTFS() {
   writeTrace("PWEXE Storage_Manager_No_console::GetIsFormatedNTFS - Start", TRACE_PLAIN);

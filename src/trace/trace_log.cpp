@@ -104,11 +104,11 @@ void TraceLog::writeLine(const char* text, int kind, char separator) {
     std::string parent = parentOf(folder_);
     if (!parent.empty() && isDirectory(parent)) SetCurrentDirectoryA(parent.c_str());
 
-    // A log path longer than the writer's buffer is refused, and then its folder
-    // is not made either.
+    // The folder is made before the log path is built and measured: a path longer
+    // than the writer's buffer loses the line, but its folder is made all the same.
+    if (!isDirectory(folder_)) CreateDirectoryA(folder_.c_str(), nullptr);
     std::string path = folder_ + "\\" + fileName_;
     if (path.size() <= kMaxText) {
-      if (!isDirectory(folder_)) CreateDirectoryA(folder_.c_str(), nullptr);
       win32::FileHandle probe(CreateFileA(path.c_str(), GENERIC_WRITE,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                           FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -4,6 +4,9 @@
 
 #include <vector>
 
+// doTrace is read as at most four bytes, taken as a 32-bit integer.
+static_assert(sizeof(DWORD) == 4);
+
 bool readTraceDword(HKEY root, const char* name, DWORD* value) {
   win32::RegKey k;
   if (RegOpenKeyExA(root, kTessera, 0, KEY_READ, k.out()) != ERROR_SUCCESS) return false;

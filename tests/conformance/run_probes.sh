@@ -81,8 +81,10 @@ probe() {
 
 probe crypto_probe "$pass"
 probe registry_probe
+probe registry_corner_probe
 probe file_probe
 probe key_probe "$(cat "$here/inputs/key_blob.hex")"
+probe provider_probe "$(cat "$here/inputs/key_blob.hex")"
 probe cert_probe "$here/inputs/certificate.der"
 probe com_probe
 probe process_probe

@@ -46,9 +46,28 @@ void cipherBlock(const Key& key, BYTE* block, int direction) {
   RC2_ecb_encrypt(block, block, key.schedule.get(), direction);
 }
 
+// CFB with 8 bits of feedback, the providers' only width: each byte is the data byte
+// XORed with the first byte of the enciphered chain, which then moves on by the cipher
+// byte. Data is still taken, and padded, in whole blocks.
+void cfbBlock(Key& key, BYTE* block, bool encrypting) {
+  for (DWORD i = 0; i < kBlockBytes; ++i) {
+    BYTE stream[kBlockBytes];
+    std::copy(key.chain.begin(), key.chain.end(), stream);
+    cipherBlock(key, stream, RC2_ENCRYPT);
+    BYTE cipher = encrypting ? BYTE(block[i] ^ stream[0]) : block[i];
+    block[i] ^= stream[0];
+    std::copy(key.chain.begin() + 1, key.chain.end(), key.chain.begin());
+    key.chain[kBlockBytes - 1] = cipher;
+  }
+}
+
 void encryptBlocks(Key& key, BYTE* data, DWORD len) {
   for (DWORD at = 0; at < len; at += kBlockBytes) {
     BYTE* block = data + at;
+    if (key.mode == CRYPT_MODE_CFB) {
+      cfbBlock(key, block, true);
+      continue;
+    }
     if (key.mode == CRYPT_MODE_CBC)
       for (DWORD i = 0; i < kBlockBytes; ++i) block[i] ^= key.chain[i];
     cipherBlock(key, block, RC2_ENCRYPT);
@@ -59,6 +78,10 @@ void encryptBlocks(Key& key, BYTE* data, DWORD len) {
 void decryptBlocks(Key& key, BYTE* data, DWORD len) {
   for (DWORD at = 0; at < len; at += kBlockBytes) {
     BYTE* block = data + at;
+    if (key.mode == CRYPT_MODE_CFB) {
+      cfbBlock(key, block, false);
+      continue;
+    }
     BYTE cipherText[kBlockBytes];
     std::copy(block, block + kBlockBytes, cipherText);
     cipherBlock(key, block, RC2_DECRYPT);
@@ -80,7 +103,7 @@ Key* cipherKey(HCRYPTKEY hKey) {
     SetLastError(NTE_BAD_KEY);
     return nullptr;
   }
-  if (key->mode != CRYPT_MODE_CBC && key->mode != CRYPT_MODE_ECB) {
+  if (key->mode != CRYPT_MODE_CBC && key->mode != CRYPT_MODE_ECB && key->mode != CRYPT_MODE_CFB) {
     SetLastError(NTE_BAD_ALGID);
     return nullptr;
   }

@@ -94,6 +94,7 @@ BOOL WINAPI CryptCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey, DWOR
     if (!size) return fail(NTE_BAD_ALGID);
 
     auto hash = std::make_unique<Hash>();
+    hash->provider = hProv;
     hash->alg = Algid;
     hash->size = size;
     hash->digest.reset(new DigestState{});

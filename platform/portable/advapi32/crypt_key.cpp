@@ -42,19 +42,25 @@ BOOL WINAPI CryptDeriveKey(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTHASH hBaseData,
     if (Algid != CALG_RC2) return fail(NTE_BAD_ALGID);
 
     DWORD bits = dwFlags >> 16;  // the key length in bits, 0 for the default
-    DWORD largest = provider->base ? pw::crypt::kRc2MaxBits : pw::crypt::kRc2StrongBits;
-    if (!bits) bits = provider->base ? pw::crypt::kRc2DefaultBits : pw::crypt::kRc2StrongBits;
+    DWORD largest = provider->base() ? pw::crypt::kRc2MaxBits : pw::crypt::kRc2StrongBits;
+    if (!bits) bits = provider->base() ? pw::crypt::kRc2DefaultBits : pw::crypt::kRc2StrongBits;
     if (bits % 8 || bits < pw::crypt::kRc2DefaultBits || bits > largest) return fail(NTE_BAD_DATA);
 
     auto key = std::make_unique<Key>();
+    key->provider = hProv;
     key->alg = Algid;
-    key->base = provider->base;
+    key->personality = provider->personality;
     key->keyLen = bits / 8;
     key->permissions = CRYPT_ENCRYPT | CRYPT_DECRYPT | CRYPT_READ | CRYPT_WRITE | CRYPT_MAC;
     if (dwFlags & CRYPT_EXPORTABLE) key->permissions |= CRYPT_EXPORT;
     if ((dwFlags & CRYPT_CREATE_SALT) ||
         (bits == pw::crypt::kRc2DefaultBits && !(dwFlags & CRYPT_NO_SALT)))
       key->saltLen = pw::crypt::kSaltedKeyBytes - key->keyLen;
+    // The enhanced provider makes no salt when asked to for a 40-bit key (a 40-bit key
+    // it is not asked to salt still has its eleven zero bytes, as on the others).
+    if ((dwFlags & CRYPT_CREATE_SALT) && bits == pw::crypt::kRc2DefaultBits &&
+        provider->personality == pw::crypt::Personality::Enhanced)
+      key->saltLen = 0;
 
     // Deriving takes the hash's value, which finishes the hash. A created salt is the
     // hash bytes that follow the key; otherwise the salt stays zero.
@@ -75,6 +81,7 @@ BOOL WINAPI CryptGetKeyParam(HCRYPTKEY hKey, DWORD dwParam, BYTE* pbData, DWORD*
     Key* key = outputTarget<Key>(hKey, pdwDataLen, dwFlags);
     if (!key) return FALSE;
     bool session = isSessionKey(*key);
+    if (dwParam == KP_SALT && !session) return fail(NTE_BAD_KEY);  // an RSA key has none
     switch (dwParam) {
       case KP_ALGID:
         return copyDword(pbData, pdwDataLen, key->alg);
@@ -111,9 +118,8 @@ BOOL WINAPI CryptGetKeyParam(HCRYPTKEY hKey, DWORD dwParam, BYTE* pbData, DWORD*
 BOOL WINAPI CryptSetKeyParam(HCRYPTKEY hKey, DWORD dwParam, const BYTE* pbData, DWORD dwFlags) {
   return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
     Key* key = objectFor<Key>(hKey);
-    if (!key) return fail(ERROR_INVALID_PARAMETER);
+    if (!key || !pbData) return fail(ERROR_INVALID_PARAMETER);
     if (dwFlags) return fail(NTE_BAD_FLAGS);
-    if (!pbData) return fail(ERROR_INVALID_PARAMETER);
 
     switch (dwParam) {
       case KP_PERMISSIONS: {
@@ -126,14 +132,14 @@ BOOL WINAPI CryptSetKeyParam(HCRYPTKEY hKey, DWORD dwParam, const BYTE* pbData, 
       default:
         break;
     }
-    if (!isSessionKey(*key)) return fail(NTE_BAD_TYPE);
+    if (!isSessionKey(*key)) return fail(dwParam == KP_SALT ? NTE_BAD_KEY : NTE_BAD_TYPE);
 
     switch (dwParam) {
       case KP_PADDING:
         if (readDword(pbData) != PKCS5_PADDING) return fail(NTE_BAD_DATA);
         return TRUE;
       case KP_MODE:
-        key->mode = readDword(pbData);  // modes other than CBC and ECB fail when used
+        key->mode = readDword(pbData);  // modes other than CBC, ECB and CFB fail when used
         return TRUE;
       case KP_MODE_BITS:
         key->modeBits = readDword(pbData);
@@ -141,17 +147,23 @@ BOOL WINAPI CryptSetKeyParam(HCRYPTKEY hKey, DWORD dwParam, const BYTE* pbData, 
       case KP_IV:
         std::memcpy(key->iv.data(), pbData, pw::crypt::kBlockBytes);
         return pw::crypt::setupKey(*key) ? TRUE : fail(NTE_FAIL);
-      case KP_SALT:
-        // The base provider always takes eleven bytes of salt.
+      case KP_SALT: {
+        // Every provider takes eleven bytes of salt and keys the cipher with them. Only
+        // the base and strong providers keep counting them: on the enhanced provider the
+        // key reports no salt afterwards, and the next reset of the key (a Final call)
+        // keys the cipher without it.
         std::memcpy(key->material.data() + key->keyLen, pbData, 11);
         key->saltLen = 11;
-        return pw::crypt::setupKey(*key) ? TRUE : fail(NTE_FAIL);
+        bool ok = pw::crypt::setupKey(*key);
+        if (key->personality == pw::crypt::Personality::Enhanced) key->saltLen = 0;
+        return ok ? TRUE : fail(NTE_FAIL);
+      }
       case KP_EFFECTIVE_KEYLEN: {
         DWORD bits = readDword(pbData);
         if (!bits || bits > kMaxEffectiveBits) return fail(NTE_BAD_DATA);
         // The base provider keeps its default and reports the attempt as an error.
         BOOL ok = TRUE;
-        if (key->base && bits != pw::crypt::kRc2DefaultBits) {
+        if (key->base() && bits != pw::crypt::kRc2DefaultBits) {
           bits = pw::crypt::kRc2DefaultBits;
           ok = FALSE;
         }

@@ -30,12 +30,16 @@ inline constexpr DWORD kSaltedKeyBytes = 16;
 inline constexpr DWORD kBlockBytes = 8;
 
 // The machine's full RSA providers: base, strong (the type's default) and enhanced. They
-// share the key sets and differ in their keys' default and largest lengths.
+// share the key sets and differ in their keys' default and largest lengths, and in what
+// becomes of an RC2 key's salt.
+enum class Personality : uint8_t { Base, Strong, Enhanced };
+
 struct Provider : handles::ObjectOf<handles::Kind::CryptProvider> {
   const char* name = MS_DEF_PROV_A;  // as PP_NAME reports it
-  bool base = true;                  // the base provider's limits
-  std::string container;             // empty for a verify context
-  DWORD flags = 0;                   // as acquired: CRYPT_VERIFYCONTEXT, CRYPT_MACHINE_KEYSET, ...
+  Personality personality = Personality::Base;
+  bool base() const { return personality == Personality::Base; }  // the base provider's limits
+  std::string container;                                          // empty for a verify context
+  DWORD flags = 0;  // as acquired: CRYPT_VERIFYCONTEXT, CRYPT_MACHINE_KEYSET, ...
   std::vector<std::string> enumNames;  // the key set's containers, as PP_ENUMCONTAINERS saw them
   size_t enumNext = 0;
 };
@@ -50,7 +54,9 @@ struct Rc2ScheduleFree {
 using Digest = std::unique_ptr<DigestState, DigestStateFree>;
 using Rc2Schedule = std::unique_ptr<rc2_key_st, Rc2ScheduleFree>;
 
+// Hashes and keys belong to the context they were made from: releasing it destroys them.
 struct Hash : handles::ObjectOf<handles::Kind::CryptHash> {
+  HCRYPTPROV provider = 0;
   ALG_ID alg = 0;
   Digest digest;
   bool finished = false;  // the value has been taken; no more data may be added
@@ -59,11 +65,13 @@ struct Hash : handles::ObjectOf<handles::Kind::CryptHash> {
 };
 
 struct Key : handles::ObjectOf<handles::Kind::CryptKey> {
+  HCRYPTPROV provider = 0;
   ALG_ID alg = 0;
-  DWORD keyLen = 0;         // bytes of key material
+  DWORD keyLen = 0;         // bytes of key material (an RSA key's: its declared bit length / 8)
   DWORD saltLen = 0;        // bytes of salt that follow the key material
   DWORD effectiveBits = 0;  // RC2's effective key length; 0 means keyLen * 8
-  bool base = true;         // made by the base provider, whose limits it keeps
+  Personality personality = Personality::Base;  // of the provider that made it
+  bool base() const { return personality == Personality::Base; }
   DWORD mode = CRYPT_MODE_CBC;
   DWORD modeBits = 0;
   DWORD permissions = 0;
@@ -101,8 +109,13 @@ bool setupKey(Key& key);
 // Adds data to a hash on behalf of CryptEncrypt and CryptDecrypt.
 bool hashPlaintext(HCRYPTHASH hash, const BYTE* data, DWORD len);
 
-// A handle to a new RSA key object over a PRIVATEKEYBLOB or PUBLICKEYBLOB, in `out`.
-BOOL addRsaKey(std::string blob, ALG_ID alg, DWORD permissions, HCRYPTKEY* out);
+// A handle to a new RSA key object of the context `provider` over a PRIVATEKEYBLOB or
+// PUBLICKEYBLOB, in `out`.
+BOOL addRsaKey(HCRYPTPROV provider, std::string blob, ALG_ID alg, DWORD permissions,
+               HCRYPTKEY* out);
+
+// Destroys the hashes and keys made from the context `provider`.
+void destroyObjectsOf(HCRYPTPROV provider);
 
 // Failing with the last error set, and the size protocol of the parameter calls
 // (machine/guard.h).

@@ -24,10 +24,20 @@ constexpr size_t kMaxContainerName = 255;
 // The full RSA providers by name, the type's default first.
 const char* const kProviders[] = {MS_STRONG_PROV_A, MS_ENHANCED_PROV_A, MS_DEF_PROV_A};
 
+// Of a container name, the longest the providers take, and the size PP_ENUMCONTAINERS
+// gives as the room any name needs, its terminator included.
+constexpr DWORD kEnumeratedNameRoom = MAX_PATH + 1;
+
+Personality personalityOf(const char* name) {
+  return std::strcmp(name, MS_DEF_PROV_A) == 0        ? Personality::Base
+         : std::strcmp(name, MS_ENHANCED_PROV_A) == 0 ? Personality::Enhanced
+                                                      : Personality::Strong;
+}
+
 BOOL succeed(HCRYPTPROV* out, const char* name, const std::string& container, DWORD flags) {
   auto provider = std::make_unique<Provider>();
   provider->name = name;
-  provider->base = std::strcmp(name, MS_DEF_PROV_A) == 0;
+  provider->personality = personalityOf(name);
   provider->container = container;
   provider->flags = flags;
   if (!pw::crypt::handOut(std::move(provider), out)) return FALSE;
@@ -42,8 +52,9 @@ BOOL WINAPI CryptAcquireContextA(HCRYPTPROV* phProv, LPCSTR szContainer, LPCSTR 
   if (auto fault = pw::faults::injected(pw::faults::Point::CryptAcquireContextA))
     return fail(*fault);
   return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
-    if (!phProv) return fail(ERROR_INVALID_PARAMETER);
+    // The provider type is looked at before anything else, the handle's place included.
     if (!dwProvType || dwProvType > kMaxProvType) return fail(NTE_BAD_PROV_TYPE);
+    if (!phProv) return fail(ERROR_INVALID_PARAMETER);
     // A named provider is looked up without regard to case; none is the type's default.
     const char* provider = nullptr;
     if (!szProvider) {
@@ -78,8 +89,10 @@ BOOL WINAPI CryptAcquireContextA(HCRYPTPROV* phProv, LPCSTR szContainer, LPCSTR 
       }
 
       case CRYPT_DELETEKEYSET:
-        // The handle is undefined after a deletion; nothing needs releasing.
+        // The handle is undefined after a deletion, and nothing needs releasing: it
+        // reads 0, as advapi32 leaves it.
         if (pw::crypt::deleteContainer(container(), dwFlags)) return fail(NTE_BAD_KEYSET);
+        *phProv = 0;
         SetLastError(ERROR_SUCCESS);
         return TRUE;
 
@@ -94,11 +107,16 @@ BOOL WINAPI CryptAcquireContextA(HCRYPTPROV* phProv, LPCSTR szContainer, LPCSTR 
   });
 }
 
+// Releasing a context destroys the hashes and keys made from it: their handles are
+// refused afterwards, as any handle that is no longer live.
 BOOL WINAPI CryptReleaseContext(HCRYPTPROV hProv, DWORD dwFlags) {
-  if (!objectFor<Provider>(hProv)) return fail(ERROR_INVALID_PARAMETER);
-  pw::crypt::destroyObject(hProv);          // allocates nothing: no guard
-  if (dwFlags) return fail(NTE_BAD_FLAGS);  // released all the same
-  return TRUE;
+  return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
+    if (!objectFor<Provider>(hProv)) return fail(ERROR_INVALID_PARAMETER);
+    pw::crypt::destroyObjectsOf(hProv);
+    pw::crypt::destroyObject(hProv);
+    if (dwFlags) return fail(NTE_BAD_FLAGS);  // released all the same
+    return TRUE;
+  });
 }
 
 BOOL WINAPI CryptGenRandom(HCRYPTPROV hProv, DWORD dwLen, BYTE* pbBuffer) {
@@ -122,20 +140,24 @@ BOOL WINAPI CryptGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbData, DWO
         return pw::crypt::copyOut(pbData, pdwDataLen, provider->container.c_str(),
                                   DWORD(provider->container.size() + 1));
       case PP_ENUMCONTAINERS: {
-        // A null buffer asks for the longest name's size and does not move on.
+        // A null buffer asks for the room any name needs (MAX_PATH + 1) and does not move
+        // on; a name that fits leaves the size as it was; one that does not fit is
+        // ERROR_MORE_DATA with its own size, and the enumeration stays at it.
         if (dwFlags & CRYPT_FIRST) {
           provider->enumNames = pw::crypt::containerNames(provider->flags);
           provider->enumNext = 0;
         }
         if (!pbData) {
-          DWORD longest = kMaxContainerName + 1;
-          *pdwDataLen = longest;
+          *pdwDataLen = kEnumeratedNameRoom;
           return TRUE;
         }
         if (provider->enumNext >= provider->enumNames.size()) return fail(ERROR_NO_MORE_ITEMS);
         const std::string& name = provider->enumNames[provider->enumNext];
-        if (!pw::crypt::copyOut(pbData, pdwDataLen, name.c_str(), DWORD(name.size() + 1)))
-          return FALSE;
+        if (*pdwDataLen <= name.size()) {
+          *pdwDataLen = DWORD(name.size() + 1);
+          return fail(ERROR_MORE_DATA);
+        }
+        std::memcpy(pbData, name.c_str(), name.size() + 1);
         ++provider->enumNext;
         return TRUE;
       }
@@ -145,8 +167,6 @@ BOOL WINAPI CryptGetProvParam(HCRYPTPROV hProv, DWORD dwParam, BYTE* pbData, DWO
   });
 }
 
-// Hashes and keys made from a context do not depend on it afterwards, so a key obtained
-// here may outlive the context it came from.
 BOOL WINAPI CryptGetUserKey(HCRYPTPROV hProv, DWORD dwKeySpec, HCRYPTKEY* phUserKey) {
   return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
     Provider* provider = objectFor<Provider>(hProv);
@@ -163,10 +183,8 @@ BOOL WINAPI CryptGetUserKey(HCRYPTPROV hProv, DWORD dwKeySpec, HCRYPTKEY* phUser
       return fail(NTE_BAD_KEYSET);  // deleted since it was acquired
     if (st) return fail(NTE_NO_KEY);
 
-    auto userKey = std::make_unique<Key>();
-    userKey->alg = dwKeySpec == AT_KEYEXCHANGE ? CALG_RSA_KEYX : CALG_RSA_SIGN;
-    userKey->permissions = pair.permissions;
-    userKey->pair = std::move(pair.blob);
-    return pw::crypt::handOut(std::move(userKey), phUserKey);
+    return pw::crypt::addRsaKey(hProv, std::move(pair.blob),
+                                dwKeySpec == AT_KEYEXCHANGE ? CALG_RSA_KEYX : CALG_RSA_SIGN,
+                                pair.permissions, phUserKey);
   });
 }

@@ -36,13 +36,21 @@ DWORD permissionsFor(DWORD flags) {
 
 // Keeps a new pair: in the provider's container unless it is a verify context, then as
 // a key handle.
-BOOL keepPair(Provider& provider, std::string blob, ALG_ID alg, DWORD permissions, HCRYPTKEY* out) {
+BOOL keepPair(HCRYPTPROV hProv, Provider& provider, std::string blob, ALG_ID alg, DWORD permissions,
+              HCRYPTKEY* out) {
   if (!(provider.flags & CRYPT_VERIFYCONTEXT)) {
     pw::crypt::StoredPair pair{blob, permissions};
     if (LONG st = pw::crypt::writeKeyPair(provider.container, provider.flags, specOf(alg), pair))
       return fail(st == ERROR_FILE_NOT_FOUND ? DWORD(NTE_BAD_KEYSET) : DWORD(st));
   }
-  return pw::crypt::addRsaKey(std::move(blob), alg, permissions, out);
+  return pw::crypt::addRsaKey(hProv, std::move(blob), alg, permissions, out);
+}
+
+// The bit length a key blob declares.
+DWORD declaredBits(std::string_view blob) {
+  RSAPUBKEY header;
+  std::memcpy(&header, blob.data() + sizeof(BLOBHEADER), sizeof header);
+  return header.bitlen;
 }
 
 pw::crypt::Pkey generate(DWORD bits) {
@@ -58,13 +66,14 @@ pw::crypt::Pkey generate(DWORD bits) {
 
 namespace pw::crypt {
 
-BOOL addRsaKey(std::string blob, ALG_ID alg, DWORD permissions, HCRYPTKEY* out) {
+BOOL addRsaKey(HCRYPTPROV provider, std::string blob, ALG_ID alg, DWORD permissions,
+               HCRYPTKEY* out) {
   auto key = std::make_unique<Key>();
+  key->provider = provider;
+  if (auto* owner = objectFor<Provider>(provider)) key->personality = owner->personality;
   key->alg = alg;
   key->permissions = permissions;
-  RSAPUBKEY header;
-  std::memcpy(&header, blob.data() + sizeof(BLOBHEADER), sizeof header);
-  key->keyLen = header.bitlen / 8;
+  key->keyLen = declaredBits(blob) / 8;
   key->pair = std::move(blob);
   return handOut(std::move(key), out);
 }
@@ -80,13 +89,13 @@ BOOL WINAPI CryptGenKey(HCRYPTPROV hProv, ALG_ID Algid, DWORD dwFlags, HCRYPTKEY
                                          : Algid;
     if (alg != CALG_RSA_KEYX && alg != CALG_RSA_SIGN) return fail(NTE_BAD_ALGID);
     DWORD bits = dwFlags >> 16;
-    if (!bits) bits = provider->base ? kRsaDefaultBits : kRsaStrongDefaultBits;
+    if (!bits) bits = provider->base() ? kRsaDefaultBits : kRsaStrongDefaultBits;
     if (bits < kRsaMinBits || bits > kRsaMaxBits || bits % 8) return fail(NTE_BAD_DATA);
 
     pw::crypt::Pkey pair = generate(bits);
     std::string blob = pair ? pw::crypt::blobFromPkey(pair.get(), true, alg) : std::string();
     if (blob.empty()) return fail(NTE_FAIL);
-    return keepPair(*provider, std::move(blob), alg, permissionsFor(dwFlags), phKey);
+    return keepPair(hProv, *provider, std::move(blob), alg, permissionsFor(dwFlags), phKey);
   });
 }
 
@@ -104,36 +113,42 @@ BOOL WINAPI CryptImportKey(HCRYPTPROV hProv, const BYTE* pbData, DWORD dwDataLen
       return fail(NTE_BAD_ALGID);
     if (hPubKey) return fail(NTE_BAD_KEY);  // encrypted private key blobs are not offered
 
-    pw::crypt::Pkey pair =
-        pw::crypt::pkeyFromBlob({reinterpret_cast<const char*>(pbData), dwDataLen});
+    std::string_view given(reinterpret_cast<const char*>(pbData), dwDataLen);
+    pw::crypt::Pkey pair = pw::crypt::pkeyFromBlob(given);
     if (!pair) return fail(NTE_BAD_DATA);
     bool isPrivate = header.bType == PRIVATEKEYBLOB;
-    // Re-encoded, so that what is kept is exactly one sound blob.
-    std::string blob = pw::crypt::blobFromPkey(pair.get(), isPrivate, header.aiKeyAlg);
+    // Re-encoded, so that what is kept is exactly one sound blob, at the bit length the
+    // blob declares: a modulus whose leading bits are clear keeps its width.
+    std::string blob =
+        pw::crypt::blobFromPkey(pair.get(), isPrivate, header.aiKeyAlg, declaredBits(given));
     if (blob.empty()) return fail(NTE_BAD_DATA);
     if (!isPrivate) {
-      return pw::crypt::addRsaKey(std::move(blob), header.aiKeyAlg, kPairPermissions, phKey);
+      return pw::crypt::addRsaKey(hProv, std::move(blob), header.aiKeyAlg, kPairPermissions, phKey);
     }
-    return keepPair(*provider, std::move(blob), header.aiKeyAlg, permissionsFor(dwFlags), phKey);
+    return keepPair(hProv, *provider, std::move(blob), header.aiKeyAlg, permissionsFor(dwFlags),
+                    phKey);
   });
 }
 
 BOOL WINAPI CryptExportKey(HCRYPTKEY hKey, HCRYPTKEY hExpKey, DWORD dwBlobType, DWORD dwFlags,
                            BYTE* pbData, DWORD* pdwDataLen) {
   return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
-    Key* key = outputTarget<Key>(hKey, pdwDataLen, dwFlags);
+    // A blob type the provider does not make is refused before the flags are looked at.
+    Key* key = outputTarget<Key>(hKey, pdwDataLen, 0);
     if (!key) return FALSE;
-    if (hExpKey) return fail(NTE_BAD_KEY);             // blobs are exported in the clear only
-    if (key->pair.empty()) return fail(NTE_BAD_TYPE);  // a session key
     bool isPrivate = dwBlobType == PRIVATEKEYBLOB;
     if (!isPrivate && dwBlobType != PUBLICKEYBLOB) return fail(NTE_BAD_TYPE);
+    if (dwFlags) return fail(NTE_BAD_FLAGS);
+    if (hExpKey) return fail(NTE_BAD_KEY);             // blobs are exported in the clear only
+    if (key->pair.empty()) return fail(NTE_BAD_TYPE);  // a session key
     if (isPrivate && (!(key->permissions & CRYPT_EXPORT) || !pw::crypt::isPrivateBlob(key->pair)))
       return fail(NTE_BAD_KEY_STATE);
 
     std::string blob = key->pair;
     if (!isPrivate) {
       pw::crypt::Pkey pair = pw::crypt::pkeyFromBlob(key->pair);
-      blob = pair ? pw::crypt::blobFromPkey(pair.get(), false, key->alg) : std::string();
+      blob = pair ? pw::crypt::blobFromPkey(pair.get(), false, key->alg, key->keyLen * 8)
+                  : std::string();
       if (blob.empty()) return fail(NTE_FAIL);
     }
     return pw::crypt::copyOut(pbData, pdwDataLen, blob.data(), DWORD(blob.size()));

@@ -91,6 +91,12 @@ class Query {
 
  private:
   void bind(int i, int64_t value) { sqlite3_bind_int64(s_, i, value); }
+  void bind(int i, const char* text) {  // null binds SQL NULL
+    if (text)
+      sqlite3_bind_text(s_, i, text, -1, SQLITE_TRANSIENT);
+    else
+      sqlite3_bind_null(s_, i);
+  }
   void bind(int i, std::string_view text) {
     sqlite3_bind_text(s_, i, text.data(), int(text.size()), SQLITE_TRANSIENT);
   }
@@ -114,6 +120,15 @@ Hive* Hive::get(HiveId id) {
     static Hive* const machine = keepUntilExit(open(pw::machine::machineHivePath(), id));
     return machine;
   }
+  if (id == HiveId::DefaultUser) {
+    // Beside the machine's hive, as Windows keeps config\DEFAULT beside config\SOFTWARE.
+    static Hive* const defaultUser = [] {
+      std::string path = pw::machine::machineHivePath();
+      return keepUntilExit(
+          open(path.substr(0, path.rfind('/') + 1) + "default.db", HiveId::DefaultUser));
+    }();
+    return defaultUser;
+  }
   static Hive* const user = keepUntilExit(open(pw::machine::userHivePath(), id));
   return user;
 }
@@ -123,9 +138,9 @@ Hive* Hive::keepUntilExit(Hive* hive) {
   // is left for the exit to close (its locks, descriptors and maps go with the
   // process), which costs a run less than SQLite's close, whose unmapping of the
   // shared-memory index alone took a twentieth of a short run.
-  static Hive* kept[2];
+  static Hive* kept[3];
   static int count = 0;
-  if (hive && count < 2) {
+  if (hive && count < 3) {
     kept[count] = hive;
     if (count++ == 0)
       std::atexit([] {
@@ -149,8 +164,7 @@ Hive* Hive::open(const std::string& path, HiveId id) {
   bool newLog = pw::host::stat((path + "-wal").c_str(), &st) != 0;
   sqlite3* db = nullptr;
   int flags = writable ? (SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) : SQLITE_OPEN_READONLY;
-  if (sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, hiveVfsName()) !=
-      SQLITE_OK) {
+  if (sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, hiveVfsName()) != SQLITE_OK) {
     sqlite3_close(db);
     return nullptr;
   }
@@ -360,30 +374,38 @@ LONG Hive::openPath(int64_t from, const std::vector<std::string>& path, int64_t*
 }
 
 LONG Hive::createPath(int64_t from, const std::vector<std::string>& path, int64_t* out,
-                      DWORD* disposition) {
+                      DWORD* disposition, const CreateOptions& options) {
   // Opening an existing key needs no write lock (and succeeds on a read-only hive
   // when the caller asked for no write access).
   if (LONG st = openPath(from, path, out); st != ERROR_FILE_NOT_FOUND) {
     if (st == ERROR_SUCCESS && disposition) *disposition = REG_OPENED_EXISTING_KEY;
     return st;
   }
+  std::string className = options.className ? codepage::ansiToUtf8(options.className) : "";
   return change([&]() -> LONG {
     int64_t id = from, flags = 0;
     if (LONG st = keyFlags(from, &flags)) return st;
     bool created = false;
+    int64_t now = fileTimeNow();
     for (const auto& name : path) {
       std::string fold = codepage::foldAnsi(name);
-      int64_t parentFlags = flags;
+      int64_t parent = id, parentFlags = flags;
       LONG st = childId(id, fold, &id, &flags);
       if (st == ERROR_FILE_NOT_FOUND) {
         if (parentFlags & kKeySealed) return ERROR_ACCESS_DENIED;
+        if ((parentFlags & kKeyVolatile) && !options.isVolatile)
+          return ERROR_CHILD_MUST_BE_VOLATILE;
         // A key created below one owned by the system belongs to the system too.
-        flags = parentFlags & kKeySystemOwned;
-        Query s(stmt("INSERT INTO keys(parent, name, fold, flags) VALUES(?1, ?2, ?3, ?4)"), id,
-                codepage::ansiToUtf8(name), fold, int64_t(flags));
+        flags = (parentFlags & kKeySystemOwned) | (options.isVolatile ? int64_t(kKeyVolatile) : 0);
+        Query s(stmt("INSERT INTO keys(parent, name, fold, flags, class, written) "
+                     "VALUES(?1, ?2, ?3, ?4, ?5, ?6)"),
+                parent, codepage::ansiToUtf8(name), fold, int64_t(flags),
+                options.className ? className.c_str() : nullptr, now);
         if (!s) return ERROR_REGISTRY_IO_FAILED;
         if ((st = status(sqlite3_step(s)))) return st;
         id = sqlite3_last_insert_rowid(db_);
+        // The existing key above the first new one has a new subkey: it is written.
+        if (!created && (st = touch(parent))) return st;
         created = true;
       } else if (st) {
         return st;
@@ -393,6 +415,12 @@ LONG Hive::createPath(int64_t from, const std::vector<std::string>& path, int64_
     if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     return ERROR_SUCCESS;
   });
+}
+
+LONG Hive::touch(int64_t key) {
+  Query s(stmt("UPDATE keys SET written = ?2 WHERE id = ?1"), key, fileTimeNow());
+  if (!s) return ERROR_REGISTRY_IO_FAILED;
+  return status(sqlite3_step(s));
 }
 
 LONG Hive::queryValue(int64_t key, std::string_view name, DWORD* type, std::string* data) {
@@ -425,7 +453,8 @@ LONG Hive::setValue(int64_t key, std::string_view name, DWORD type, std::string_
       sqlite3_bind_zeroblob(s, 5, 0);
     else
       sqlite3_bind_blob(s, 5, data.data(), int(data.size()), SQLITE_STATIC);
-    return status(sqlite3_step(s));
+    if (LONG st = status(sqlite3_step(s))) return st;
+    return touch(key);
   });
 }
 
@@ -435,19 +464,31 @@ LONG Hive::deleteValue(int64_t key, std::string_view name) {
     Query s(stmt("DELETE FROM vals WHERE key = ?1 AND fold = ?2"), key, codepage::foldAnsi(name));
     if (!s) return ERROR_REGISTRY_IO_FAILED;
     if (LONG st = status(sqlite3_step(s))) return st;
-    return sqlite3_changes(db_) == 0 ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
+    return sqlite3_changes(db_) == 0 ? ERROR_FILE_NOT_FOUND : touch(key);
   });
 }
 
 LONG Hive::enumKey(int64_t key, DWORD index, std::string* name) {
+  SubKeyRecord subKey;
+  LONG st = enumKey(key, index, &subKey);
+  if (st == ERROR_SUCCESS) *name = std::move(subKey.name);
+  return st;
+}
+
+LONG Hive::enumKey(int64_t key, DWORD index, SubKeyRecord* subKey) {
   return read([&]() -> LONG {
     if (LONG st = keyExists(key)) return st;
-    Query s(stmt("SELECT name FROM keys WHERE parent = ?1 ORDER BY fold LIMIT 1 OFFSET ?2"), key,
-            int64_t(index));
+    Query s(stmt("SELECT name, class, written FROM keys WHERE parent = ?1 ORDER BY fold "
+                 "LIMIT 1 OFFSET ?2"),
+            key, int64_t(index));
     if (!s) return ERROR_REGISTRY_IO_FAILED;
     int rc = sqlite3_step(s);
     if (rc == SQLITE_ROW) {
-      *name = codepage::utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+      subKey->name = codepage::utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+      const unsigned char* className = sqlite3_column_text(s, 1);
+      subKey->className =
+          className ? codepage::utf8ToAnsi(reinterpret_cast<const char*>(className)) : "";
+      subKey->written = sqlite3_column_int64(s, 2);
       return ERROR_SUCCESS;
     }
     return rc == SQLITE_DONE ? ERROR_NO_MORE_ITEMS : status(rc);
@@ -492,8 +533,16 @@ LONG Hive::subKeyValues(int64_t key, std::string_view name,
 }
 
 LONG Hive::removeLeaf(int64_t id, bool asSystem) {
-  int64_t flags = 0;
-  if (LONG st = keyFlags(id, &flags)) return st;
+  int64_t flags = 0, parent = 0;
+  {
+    Query s(stmt("SELECT flags, parent FROM keys WHERE id = ?1"), id);
+    if (!s) return ERROR_REGISTRY_IO_FAILED;
+    int rc = sqlite3_step(s);
+    if (rc == SQLITE_DONE) return ERROR_KEY_DELETED;
+    if (rc != SQLITE_ROW) return status(rc);
+    flags = sqlite3_column_int64(s, 0);
+    parent = sqlite3_column_int64(s, 1);
+  }
   if ((flags & kKeyUndeletable) || ((flags & kKeySystemOwned) && !asSystem))
     return ERROR_ACCESS_DENIED;
   {
@@ -508,7 +557,7 @@ LONG Hive::removeLeaf(int64_t id, bool asSystem) {
     if (!d) return ERROR_REGISTRY_IO_FAILED;
     if (LONG st = status(sqlite3_step(d))) return st;
   }
-  return ERROR_SUCCESS;
+  return touch(parent);  // the parent lost a subkey
 }
 
 LONG Hive::deleteKey(int64_t from, const std::vector<std::string>& path) {
@@ -565,22 +614,31 @@ LONG Hive::deleteSystemTree(const std::vector<std::string>& path) {
 
 LONG Hive::queryInfo(int64_t key, KeyInfo* info) {
   return read([&]() -> LONG {
-    if (LONG st = keyExists(key)) return st;
+    // Names count in characters: each character of the ANSI code page is one of UTF-16,
+    // and SQLite's length() of a text counts its characters.
     Query s(stmt("SELECT (SELECT count(*) FROM keys WHERE parent = ?1),"
-                 "       (SELECT max(length(CAST(name AS BLOB))) FROM keys WHERE parent = ?1),"
+                 "       (SELECT max(length(name)) FROM keys WHERE parent = ?1),"
+                 "       (SELECT max(length(class)) FROM keys WHERE parent = ?1),"
                  "       (SELECT count(*) FROM vals WHERE key = ?1),"
-                 "       (SELECT max(length(CAST(name AS BLOB))) FROM vals WHERE key = ?1),"
-                 "       (SELECT max(length(data)) FROM vals WHERE key = ?1)"),
+                 "       (SELECT max(length(name)) FROM vals WHERE key = ?1),"
+                 "       (SELECT max(CASE WHEN type IN (1, 2, 7) THEN 2 * length(data)"
+                 "                   ELSE length(data) END) FROM vals WHERE key = ?1),"
+                 "       class, written FROM keys WHERE id = ?1"),
             key);
     if (!s) return ERROR_REGISTRY_IO_FAILED;
     int rc = sqlite3_step(s);
+    if (rc == SQLITE_DONE) return ERROR_KEY_DELETED;
     if (rc != SQLITE_ROW) return status(rc);
-    // Name lengths are counted in UTF-8 bytes here, an upper bound of the ANSI length.
     info->subKeys = DWORD(sqlite3_column_int64(s, 0));
     info->maxSubKeyLen = DWORD(sqlite3_column_int64(s, 1));
-    info->values = DWORD(sqlite3_column_int64(s, 2));
-    info->maxValueNameLen = DWORD(sqlite3_column_int64(s, 3));
-    info->maxValueLen = DWORD(sqlite3_column_int64(s, 4));
+    info->maxClassLen = DWORD(sqlite3_column_int64(s, 2));
+    info->values = DWORD(sqlite3_column_int64(s, 3));
+    info->maxValueNameLen = DWORD(sqlite3_column_int64(s, 4));
+    info->maxValueLen = DWORD(sqlite3_column_int64(s, 5));
+    const unsigned char* className = sqlite3_column_text(s, 6);
+    info->className =
+        className ? codepage::utf8ToAnsi(reinterpret_cast<const char*>(className)) : "";
+    info->written = sqlite3_column_int64(s, 7);
     return ERROR_SUCCESS;
   });
 }

@@ -25,8 +25,26 @@ struct ValueRecord {
   std::string data;
 };
 
+// What RegQueryInfoKeyA reports of a key. Lengths count characters (one a byte in the ANSI
+// code page); the longest value counts the bytes Windows keeps, where string data is
+// UTF-16, two bytes a character.
 struct KeyInfo {
-  DWORD subKeys = 0, maxSubKeyLen = 0, values = 0, maxValueNameLen = 0, maxValueLen = 0;
+  DWORD subKeys = 0, maxSubKeyLen = 0, maxClassLen = 0, values = 0, maxValueNameLen = 0,
+        maxValueLen = 0;
+  std::string className;  // ANSI
+  int64_t written = 0;    // last write time, as a FILETIME counts it
+};
+
+// A subkey as RegEnumKeyExA reports it.
+struct SubKeyRecord {
+  std::string name, className;  // ANSI
+  int64_t written = 0;
+};
+
+// How RegCreateKeyExA makes the keys it creates.
+struct CreateOptions {
+  bool isVolatile = false;  // REG_OPTION_VOLATILE
+  const char* className = nullptr;
 };
 
 class Hive {
@@ -45,12 +63,15 @@ class Hive {
 
   LONG keyExists(int64_t key);
   LONG openPath(int64_t from, const std::vector<std::string>& path, int64_t* out);
+  // Creates every missing key on the path; a non-volatile key is refused below a volatile
+  // one (ERROR_CHILD_MUST_BE_VOLATILE).
   LONG createPath(int64_t from, const std::vector<std::string>& path, int64_t* out,
-                  DWORD* disposition);
+                  DWORD* disposition, const CreateOptions& options = {});
   LONG queryValue(int64_t key, std::string_view name, DWORD* type, std::string* data);
   LONG setValue(int64_t key, std::string_view name, DWORD type, std::string_view data);
   LONG deleteValue(int64_t key, std::string_view name);
   LONG enumKey(int64_t key, DWORD index, std::string* name);
+  LONG enumKey(int64_t key, DWORD index, SubKeyRecord* subKey);
   LONG enumValue(int64_t key, DWORD index, ValueRecord* value);
   // Every subkey of `key` that has a value named `name`, in enumeration order, with
   // that value's data: one query where enumerating key by key would take one a key.
@@ -94,6 +115,8 @@ class Hive {
   LONG commit();
   void rollback();
   LONG keyFlags(int64_t key, int64_t* flags);
+  // Marks a key as written now, inside a change.
+  LONG touch(int64_t key);
   LONG childId(int64_t parent, std::string_view fold, int64_t* out, int64_t* flags = nullptr);
   // Deletes a key without subkeys, inside a transaction; `asSystem` lets keys owned by
   // the system go.

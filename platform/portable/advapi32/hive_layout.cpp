@@ -3,6 +3,9 @@
 #include "machine/first_boot.h"
 
 #include <sqlite3.h>
+#include <time.h>
+
+#include <string>
 
 namespace pw::registry {
 namespace {
@@ -14,6 +17,8 @@ constexpr const char* kTables =
     "  name TEXT NOT NULL,"
     "  fold TEXT NOT NULL,"
     "  flags INTEGER NOT NULL DEFAULT 0,"
+    "  class TEXT,"
+    "  written INTEGER NOT NULL DEFAULT 0,"
     "  UNIQUE(parent, fold));"
     "CREATE TABLE IF NOT EXISTS vals("
     "  seq INTEGER PRIMARY KEY AUTOINCREMENT,"
@@ -25,8 +30,12 @@ constexpr const char* kTables =
     "  UNIQUE(key, fold));"
     "INSERT OR IGNORE INTO keys(id, parent, name, fold) VALUES(1, 0, '', '');";
 
-// Names are matched by their upper-case fold. Layout 1 had no flags.
+// Names are matched by their upper-case fold. Layout 1 had no flags; layouts 1 and 2 kept
+// neither a key's class nor its last write time.
 constexpr const char* kAddFlags = "ALTER TABLE keys ADD COLUMN flags INTEGER NOT NULL DEFAULT 0;";
+constexpr const char* kAddClassAndTime =
+    "ALTER TABLE keys ADD COLUMN class TEXT;"
+    "ALTER TABLE keys ADD COLUMN written INTEGER NOT NULL DEFAULT 0;";
 
 // The hives Windows mounts under HKEY_LOCAL_MACHINE, which itself takes no others. A
 // key of an older layout that already holds one of these names keeps its spelling.
@@ -66,6 +75,13 @@ int layOutMachine(sqlite3* db, bool fresh) {
 
 }  // namespace
 
+int64_t fileTimeNow() {
+  constexpr int64_t kUnixEpoch = 11644473600;  // seconds from 1601 to 1970
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  return (int64_t(now.tv_sec) + kUnixEpoch) * 10000000 + now.tv_nsec / 100;
+}
+
 int layoutVersion(sqlite3* db) { return int(single(db, "PRAGMA user_version", -1)); }
 
 int markSubtreeSystemOwned(sqlite3* db, int64_t id) {
@@ -96,9 +112,14 @@ int layOutHive(sqlite3* db, HiveId id) {
   int rc = version < 0 ? SQLITE_NOTADB : SQLITE_OK;
   if (rc == SQLITE_OK && version < kLayoutVersion) {
     if (version == 1) rc = exec(db, kAddFlags);
+    if (rc == SQLITE_OK && (version == 1 || version == 2)) rc = exec(db, kAddClassAndTime);
     if (rc == SQLITE_OK) rc = exec(db, kTables);
     if (rc == SQLITE_OK && id == HiveId::Machine) rc = layOutMachine(db, version == 0);
-    if (rc == SQLITE_OK) rc = exec(db, "PRAGMA user_version = 2");
+    // Every key the layout made or found was last written now.
+    if (rc == SQLITE_OK)
+      rc = exec(db, ("UPDATE keys SET written = " + std::to_string(fileTimeNow()) +
+                     " WHERE written = 0;PRAGMA user_version = 3")
+                        .c_str());
   }
   if (rc == SQLITE_OK) rc = exec(db, "COMMIT");
   if (rc != SQLITE_OK) exec(db, "ROLLBACK");

@@ -9,7 +9,8 @@ struct sqlite3;
 
 namespace pw::registry {
 
-enum class HiveId { Machine, User };
+// The local machine's hive, the current user's, and the default user's (HKEY_USERS\.DEFAULT).
+enum class HiveId { Machine, User, DefaultUser };
 
 // Marks kept on a key's row.
 enum KeyFlag : int64_t {
@@ -21,10 +22,16 @@ enum KeyFlag : int64_t {
   kKeySystemOwned = 2,
   // Takes no new subkeys: the local machine's root, where only hives are mounted.
   kKeySealed = 4,
+  // Created with REG_OPTION_VOLATILE: its subkeys must be volatile too.
+  kKeyVolatile = 8,
 };
 
 // The layout version a hive has once laid out.
-constexpr int kLayoutVersion = 2;
+constexpr int kLayoutVersion = 3;
+
+// The current time as a FILETIME counts it (100 ns since 1601), as a key's last write
+// time is kept.
+int64_t fileTimeNow();
 
 // The layout version the hive's file records (0 for a fresh file, -1 when unreadable).
 int layoutVersion(sqlite3* db);

@@ -5,9 +5,7 @@
 #include "machine/host_calls.h"
 #include "machine/machine.h"
 
-#include <openssl/bio.h>
 #include <openssl/evp.h>
-#include <openssl/pem.h>
 
 #include <sys/stat.h>
 
@@ -51,11 +49,6 @@ void restrictToOwner(DWORD flags) {
       pw::host::chmod(file.c_str(), st.st_mode & 0700);
   }
 }
-
-// The blob header (8 bytes) and RSAPUBKEY (12 bytes) that open every RSA key blob.
-constexpr size_t kHeaderBytes = 20;
-constexpr BYTE kPublicKeyBlob = 0x6;
-constexpr BYTE kPrivateKeyBlob = 0x7;
 
 }  // namespace
 
@@ -128,38 +121,6 @@ LONG writeKeyPair(std::string_view name, DWORD flags, DWORD keySpec, const Store
   if (st) return st;
   return RegSetValueExA(key.h, pairValue(keySpec), 0, REG_BINARY,
                         reinterpret_cast<const BYTE*>(pair.blob.data()), DWORD(pair.blob.size()));
-}
-
-bool isPrivateBlob(std::string_view blob) {
-  return blob.size() > kHeaderBytes && BYTE(blob[0]) == kPrivateKeyBlob;
-}
-
-Pkey pkeyFromBlob(std::string_view blob) {
-  if (blob.size() <= kHeaderBytes) return nullptr;
-  BYTE type = BYTE(blob[0]);
-  if (type != kPublicKeyBlob && type != kPrivateKeyBlob) return nullptr;
-  ALG_ID alg;
-  std::memcpy(&alg, blob.data() + 4, sizeof alg);
-  if (alg != CALG_RSA_KEYX && alg != CALG_RSA_SIGN) return nullptr;
-  auto* p = reinterpret_cast<const unsigned char*>(blob.data());
-  EVP_PKEY* key = type == kPrivateKeyBlob ? b2i_PrivateKey(&p, long(blob.size()))
-                                          : b2i_PublicKey(&p, long(blob.size()));
-  return Pkey(key);
-}
-
-std::string blobFromPkey(EVP_PKEY* key, bool withPrivate, ALG_ID alg) {
-  BIO* bio = BIO_new(BIO_s_mem());
-  if (!bio) return {};
-  int n = withPrivate ? i2b_PrivateKey_bio(bio, key) : i2b_PublicKey_bio(bio, key);
-  std::string blob;
-  char* data = nullptr;
-  long len = BIO_get_mem_data(bio, &data);
-  if (n > 0 && len > long(kHeaderBytes)) {
-    blob.assign(data, size_t(len));
-    std::memcpy(blob.data() + 4, &alg, sizeof alg);  // OpenSSL always writes the exchange id
-  }
-  BIO_free(bio);
-  return blob;
 }
 
 Pkey containerKeyPair(std::string_view container, DWORD flags, DWORD keySpec) {

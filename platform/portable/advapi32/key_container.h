@@ -41,9 +41,12 @@ std::vector<std::string> containerNames(DWORD flags);
 LONG readKeyPair(std::string_view name, DWORD flags, DWORD keySpec, StoredPair* out);
 LONG writeKeyPair(std::string_view name, DWORD flags, DWORD keySpec, const StoredPair& pair);
 
-// RSA keys in CryptoAPI's blob layouts (PUBLICKEYBLOB, PRIVATEKEYBLOB), over OpenSSL.
+// RSA keys in CryptoAPI's blob layouts (PUBLICKEYBLOB, PRIVATEKEYBLOB), over OpenSSL
+// (advapi32/rsa_blob.cpp).
 Pkey pkeyFromBlob(std::string_view blob);  // null for anything but a sound RSA blob
-std::string blobFromPkey(EVP_PKEY* key, bool withPrivate, ALG_ID alg);
+// The blob of a key at `bits` bits (0: the modulus's own), its numbers widened by zeros
+// to the widths that length gives them; empty when the key does not fit it.
+std::string blobFromPkey(EVP_PKEY* key, bool withPrivate, ALG_ID alg, DWORD bits = 0);
 bool isPrivateBlob(std::string_view blob);
 
 // The key pair (AT_KEYEXCHANGE or AT_SIGNATURE) of a container of the key set named by

@@ -265,11 +265,17 @@ BOOL WINAPI DeleteFileA(LPCSTR name) {
   });
 }
 
+// A folder's path leaves room for a file of 8.3 characters below it: of MAX_PATH, 248
+// characters, the terminator included.
+constexpr size_t kMaxFolderPath = MAX_PATH - 12;
+
 BOOL WINAPI CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES) {
   return pw::guarded(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
     if (!name) return pw::fail(ERROR_INVALID_PARAMETER);
-    std::string host;
-    if (DWORD st = hostPath(name, &host)) return pw::fail(st);
+    std::string full, host;
+    if (DWORD st = pw::paths::fullPath(name, &full)) return pw::fail(st);
+    if (full.size() >= kMaxFolderPath) return pw::fail(ERROR_FILENAME_EXCED_RANGE);
+    if (DWORD st = hostPath(full, &host)) return pw::fail(st);
     if (pw::host::mkdir(host.c_str(), 0777) != 0) {
       int err = errno;
       return pw::fail(err == ENOENT ? DWORD(ERROR_PATH_NOT_FOUND) : errorFromErrno(err));
