@@ -1,6 +1,7 @@
 #include "advapi32/hive.h"
 
 #include "advapi32/hive_vfs.h"
+#include "advapi32/lock_wait.h"
 
 #include "kernel32/codepage.h"
 #include "machine/host_calls.h"
@@ -18,10 +19,6 @@
 namespace pw::registry {
 namespace {
 
-// How long a change waits for another process's write transaction to end. Changes hold
-// the lock for a fraction of a millisecond, so hundreds of overlapping runs pass well
-// within it, while a lock that is never released is answered in a few seconds.
-constexpr int kLockWaitMs = 5000;
 // A run checkpoints the write-ahead log into the hive when a commit leaves more frames
 // in it than this (a long 'D' writes many), and once more at its end when more than
 // kEndCheckpointFrames are left, so that the next run has only a short log to read
@@ -49,13 +46,11 @@ class LayoutTurn {
   explicit LayoutTurn(const std::string& hivePath) {
     std::string folder = hivePath.substr(0, hivePath.rfind('/') + 1);
     fd_ = pw::host::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    for (int waited = 0; fd_ >= 0 && pw::host::flock(fd_, LOCK_EX | LOCK_NB) != 0;
-         waited += kPollMs) {
-      if ((errno != EWOULDBLOCK && errno != EINTR) || waited >= kLockWaitMs) {
+    LockWait wait;
+    while (fd_ >= 0 && pw::host::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      if ((errno != EWOULDBLOCK && errno != EINTR) || !wait.pause()) {
         pw::host::close(fd_);
         fd_ = -1;
-      } else {
-        ::usleep(kPollMs * 1000);
       }
     }
   }
@@ -66,7 +61,6 @@ class LayoutTurn {
   LayoutTurn& operator=(const LayoutTurn&) = delete;
 
  private:
-  static constexpr int kPollMs = 2;
   int fd_ = -1;
 };
 
@@ -168,17 +162,23 @@ Hive* Hive::open(const std::string& path, HiveId id) {
     sqlite3_close(db);
     return nullptr;
   }
-  sqlite3_busy_timeout(db, kLockWaitMs);
+  waitForLocks(db);
   // The write-ahead log and its index stay beside the hive from run to run instead of
   // being made, grown and removed by every run; the run decides itself when to fold
   // the log back into the hive (see the destructor).
   sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   std::unique_ptr<Hive> hive(new Hive(db, writable, path, newLog));
   sqlite3_wal_hook(db, &Hive::onCommit, hive.get());
-  if (layoutVersion(db) < kLayoutVersion) {
+  // A hive that cannot be read (held by another process past the lock wait, a failing
+  // disk) is no hive to lay out.
+  int version = layoutVersion(db);
+  if (version < 0) return nullptr;
+  if (version < kLayoutVersion) {
     if (!writable) return nullptr;
     LayoutTurn turn(path);
-    if (layoutVersion(db) < kLayoutVersion) {  // not laid out by the process before
+    version = layoutVersion(db);
+    if (version < 0) return nullptr;
+    if (version < kLayoutVersion) {  // not laid out by the process before
       if (layOutHive(db, id) != SQLITE_OK) return nullptr;
       // A hive that is seldom written would otherwise have its layout read back from
       // the log by every run that opens it.
@@ -210,7 +210,7 @@ void Hive::finishRun() {
   // A flush that fails here has no one left to tell: the run's code is given already,
   // and what it committed stays in the log, whole, for the next run to read, as
   // Windows' lazy writing of a hive tells no program of its failures either.
-  sqlite3_busy_timeout(db_, 0);
+  sqlite3_busy_handler(db_, nullptr, nullptr);
   if (logFrames_ <= kEndCheckpointFrames ||
       sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) !=
           SQLITE_OK)

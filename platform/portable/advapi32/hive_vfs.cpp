@@ -1,5 +1,7 @@
 #include "advapi32/hive_vfs.h"
 
+#include "advapi32/lock_wait.h"
+
 #include "machine/faults.h"
 #include "machine/host_calls.h"
 
@@ -271,7 +273,7 @@ bool registerVfs() {
   vfs.xDlSym = unixCall<&sqlite3_vfs::xDlSym>;
   vfs.xDlClose = unixCall<&sqlite3_vfs::xDlClose>;
   vfs.xRandomness = unixCall<&sqlite3_vfs::xRandomness>;
-  vfs.xSleep = unixCall<&sqlite3_vfs::xSleep>;
+  vfs.xSleep = [](sqlite3_vfs*, int microseconds) { return retryPause(microseconds); };
   vfs.xCurrentTime = unixCall<&sqlite3_vfs::xCurrentTime>;
   vfs.xGetLastError = unixCall<&sqlite3_vfs::xGetLastError>;
   vfs.xCurrentTimeInt64 = unixCall<&sqlite3_vfs::xCurrentTimeInt64>;
