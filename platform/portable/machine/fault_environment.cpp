@@ -3,9 +3,10 @@
 //
 //   PW_HOST_FAULTS=any:37:ENOSPC      the 37th host call of any kind fails with ENOSPC
 //   PW_HOST_FAULTS=pwrite:2:EIO:0     the second pwrite fails with EIO, and every one after
-//   PW_HOST_FAULTS=any:0              nothing fails; the calls are counted
-//   PW_HOST_FAULTS_LOG=FILE           appends "fired CALL N ERROR" for each failed call
-//                                     and, at exit, "reached KIND COUNT" for each fault
+//   PW_HOST_FAULTS=any:0              nothing fails; the calls are counted and listed
+//   PW_HOST_FAULTS_LOG=FILE           appends "fired CALL N ERROR" for each failed call,
+//                                     "call CALL" for each listed one and, at exit,
+//                                     "reached KIND COUNT" for each fault
 //
 // Faults are separated by commas; the error is a name from the list below or a number,
 // EIO when left out. Both variables leave the environment once read, so that a program
@@ -78,10 +79,15 @@ void logLine(const char* line, int length) {
   if (g_log >= 0 && length > 0) (void)!::write(g_log, line, size_t(length));
 }
 
-void logFired(host::Call call, unsigned nth, int error) {
+bool g_list = false;  // a fault that only counts lists every call
+
+void logCall(host::Call call, unsigned nth, int error) {
   char line[96];
-  logLine(line, std::snprintf(line, sizeof line, "fired %s %u %s\n", host::name(call), nth,
-                              errorName(error)));
+  if (error)
+    logLine(line, std::snprintf(line, sizeof line, "fired %s %u %s\n", host::name(call), nth,
+                                errorName(error)));
+  else if (g_list)
+    logLine(line, std::snprintf(line, sizeof line, "call %s\n", host::name(call)));
 }
 
 void logReached() {
@@ -107,6 +113,7 @@ bool armOne(char* text) {
       (count > 3 && !parseCount(fields[3], &fault.times)))
     return false;
   fault.skip = nth ? nth - 1 : ~0u;
+  g_list = g_list || nth == 0;
   arm(fault);
   if (g_armedCount < kMaxFaults) g_armed[g_armedCount++] = fault.call;
   return true;
@@ -132,7 +139,7 @@ void armFromEnvironment() {
       std::_Exit(125);
     }
   }
-  observeHostFaults(logFired);
+  observeHostCalls(logCall);
   std::atexit(logReached);
 }
 

@@ -2,8 +2,11 @@
 // only while something is armed.
 #include "machine/faults.h"
 
+#include <pwplatform.h>
+
 #include <array>
 #include <atomic>
+#include <cstring>
 
 namespace pw::faults {
 namespace {
@@ -25,7 +28,7 @@ struct HostArmed {
 };
 std::array<HostArmed, host::kCalls + 1> g_host;  // the last one is Call::any's
 std::atomic<bool> g_hostArmed{false};
-std::atomic<HostFaultObserver> g_observer{nullptr};
+std::atomic<HostCallObserver> g_observer{nullptr};
 
 // Whether this call of an armed point is one that fails; counts the call.
 bool fires(Point point, Action action) {
@@ -36,13 +39,17 @@ bool fires(Point point, Action action) {
   return a.fault.times == 0 || n - a.fault.skip < a.fault.times;
 }
 
-// The same for a host call's slot: the errno it fails with, or 0.
-int fires(HostArmed& a, host::Call call) {
-  if (!a.active.load(std::memory_order_relaxed)) return 0;
+// The same for a host call's slot: counts the call, and answers its number and the
+// errno it fails with (0 for none).
+struct Counted {
+  unsigned nth = 0;
+  int error = 0;
+};
+Counted count(HostArmed& a) {
+  if (!a.active.load(std::memory_order_relaxed)) return {};
   unsigned n = a.count.fetch_add(1, std::memory_order_relaxed);
-  if (n < a.fault.skip || (a.fault.times != 0 && n - a.fault.skip >= a.fault.times)) return 0;
-  if (HostFaultObserver observe = g_observer.load()) observe(call, n + 1, a.fault.error);
-  return a.fault.error;
+  bool fails = n >= a.fault.skip && (a.fault.times == 0 || n - a.fault.skip < a.fault.times);
+  return {n + 1, fails ? a.fault.error : 0};
 }
 
 }  // namespace
@@ -88,15 +95,53 @@ bool overstated(Point point) { return fires(point, Action::Overstate); }
 int hostError(host::Call call) {
   if (!g_hostArmed.load(std::memory_order_relaxed)) return 0;
   // Both slots count the call, whichever of them fails it.
-  HostArmed& any = g_host[size_t(host::Call::any)];
-  if (int own = fires(g_host[size_t(call)], call)) {
-    if (any.active.load(std::memory_order_relaxed)) any.count.fetch_add(1);
-    return own;
-  }
-  return fires(any, call);
+  Counted own = count(g_host[size_t(call)]);
+  Counted any = count(g_host[size_t(host::Call::any)]);
+  int error = own.error ? own.error : any.error;
+  if (HostCallObserver observe = g_observer.load(std::memory_order_relaxed))
+    observe(call, any.nth ? any.nth : own.nth, error);
+  return error;
 }
 
-void observeHostFaults(HostFaultObserver observer) { g_observer = observer; }
+void observeHostCalls(HostCallObserver observer) { g_observer = observer; }
+
+namespace {
+
+// The points by name, for components that ask through PwFaultPointA.
+constexpr const char* kPointNames[] = {
+    "Allocation",
+    "CreateFileA",
+    "ReadFile",
+    "WriteFile",
+    "RegOpenKeyExA",
+    "RegCreateKeyExA",
+    "RegQueryValueExA",
+    "RegSetValueExA",
+    "RegEnumKeyExA",
+    "RegDeleteKeyA",
+    "CryptAcquireContextA",
+    "CryptCreateHash",
+    "CryptHashData",
+    "CryptDeriveKey",
+    "CryptDecrypt",
+    "SafeArrayCreate",
+    "SafeArrayCopy",
+    "CreateProcessA",
+    "WaitForSingleObject",
+    "GetVolumeInformationA",
+    "GetVersionExA",
+    "SysAllocStringLen",
+    "CertOpenStore",
+    "CertNameToStrA",
+    "CertGetCertificateContextProperty",
+    "CertDeleteCertificateFromStore",
+    "CoCreateInstance",
+    "ICEnroll_put_MyStoreFlags",
+    "IX509Enrollment_Initialize",
+};
+static_assert(std::size(kPointNames) == size_t(Point::Count), "a name for every point");
+
+}  // namespace
 
 Unfaulted::Unfaulted() { ++g_unfaulted; }
 Unfaulted::~Unfaulted() { --g_unfaulted; }
@@ -109,3 +154,18 @@ namespace {
 [[gnu::constructor(101)]] void armAtStart() { pw::faults::armFromEnvironment(); }
 
 }  // namespace
+
+BOOL WINAPI PwFaultPointA(LPCSTR point, DWORD* error) {
+  if (!point) return FALSE;
+  for (size_t i = 0; i < std::size(pw::faults::kPointNames); ++i) {
+    if (std::strcmp(point, pw::faults::kPointNames[i]) != 0) continue;
+    try {
+      auto fault = pw::faults::injected(pw::faults::Point(i));
+      if (fault && error) *error = *fault;
+      return fault ? TRUE : FALSE;
+    } catch (const pw::faults::Raised&) {  // never across the call
+      return FALSE;
+    }
+  }
+  return FALSE;
+}

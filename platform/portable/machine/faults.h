@@ -109,10 +109,11 @@ bool overstated(Point point);
 bool allocationFails();
 // The errno the host call must fail with now, or 0; the table's calls ask.
 int hostError(host::Call call);
-// Called with each host call that an armed fault fails: the call, how many calls the
-// fault's slot had counted with it (the nth), and the errno.
-using HostFaultObserver = void (*)(host::Call call, unsigned nth, int error);
-void observeHostFaults(HostFaultObserver observer);
+// Called with each host call while a host fault is armed: the call, its number among
+// the calls counted (every host call's when Call::any is armed), and the errno it
+// fails with, 0 when it goes through.
+using HostCallObserver = void (*)(host::Call call, unsigned nth, int error);
+void observeHostCalls(HostCallObserver observer);
 
 // Inside its scope armed points (not host calls) neither fire nor count: the machine's
 // reads of its own settings are no calls of the code under test. Host calls still
