@@ -127,6 +127,27 @@ int flushFirst(sqlite3_file* p, Args... args) {
   return passOn<Method>(p, args...);
 }
 
+// SQLite counts a lock released only once the host has released it: an unlock the host
+// refuses leaves this process holding the lock in SQLite's books, and every later try
+// of the process to take it again busy, for as long as the connection lives. So an
+// unlock is asked again a few times; a host that keeps refusing is a broken one.
+constexpr int kUnlockTries = 8;
+
+int fileUnlock(sqlite3_file* p, int level) {
+  int flushed = flushLog(p);
+  int rc = passOn<&sqlite3_io_methods::xUnlock>(p, level);
+  for (int i = 1; rc != SQLITE_OK && i < kUnlockTries; ++i)
+    rc = passOn<&sqlite3_io_methods::xUnlock>(p, level);
+  return flushed ? flushed : rc;
+}
+
+int fileShmLock(sqlite3_file* p, int offset, int n, int flags) {
+  int rc = passOn<&sqlite3_io_methods::xShmLock>(p, offset, n, flags);
+  for (int i = 1; rc != SQLITE_OK && (flags & SQLITE_SHM_UNLOCK) && i < kUnlockTries; ++i)
+    rc = passOn<&sqlite3_io_methods::xShmLock>(p, offset, n, flags);
+  return rc;
+}
+
 // SQLite syncs a file with the host's fsync itself, outside its table of calls; the
 // sync is counted here as the host's fsync, and fails as a failing one would.
 int fileSync(sqlite3_file* p, int flags) {
@@ -287,13 +308,13 @@ bool registerVfs() {
   m.xSync = fileSync;
   m.xFileSize = flushFirst<&sqlite3_io_methods::xFileSize>;
   m.xLock = flushFirst<&sqlite3_io_methods::xLock>;
-  m.xUnlock = flushFirst<&sqlite3_io_methods::xUnlock>;
+  m.xUnlock = fileUnlock;
   m.xCheckReservedLock = flushFirst<&sqlite3_io_methods::xCheckReservedLock>;
   m.xFileControl = flushFirst<&sqlite3_io_methods::xFileControl>;
   m.xSectorSize = passOn<&sqlite3_io_methods::xSectorSize>;
   m.xDeviceCharacteristics = passOn<&sqlite3_io_methods::xDeviceCharacteristics>;
   m.xShmMap = passOn<&sqlite3_io_methods::xShmMap>;
-  m.xShmLock = passOn<&sqlite3_io_methods::xShmLock>;
+  m.xShmLock = fileShmLock;
   m.xShmBarrier = fileShmBarrier;
   m.xShmUnmap = passOn<&sqlite3_io_methods::xShmUnmap>;
   m.xFetch = passOn<&sqlite3_io_methods::xFetch>;
