@@ -3,6 +3,7 @@
 // Each sub-command takes the rest of the command line.
 #include "certutil.h"
 #include "console.h"
+#include "prune.h"
 #include "reg.h"
 #include "regsvr32.h"
 #include "system_info.h"
@@ -28,6 +29,8 @@ const Command kCommands[] = {
     {"volume", "the file system each volume reports, and setting it", pwm::system::runVolume},
     {"ver", "the operating-system version the machine reports, and setting it",
      pwm::system::runVer},
+    {"prune", "removes a key tree however deep: the repair of a hive written by hand",
+     pwm::prune::runPrune},
 };
 
 int usage() {
