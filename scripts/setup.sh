@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what this machine lacks (Debian 12, apt-get) and builds the presets
 # named on the command line (default: "default").
-#   scripts/setup.sh [PRESET...]      presets: default asan mingw mingw32
+#   scripts/setup.sh [PRESET...]      presets: default asan mingw mingw32 package
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,6 +16,8 @@ PACKAGES=(
   wine wine64                                 # runs the Windows build
   clang libclang-rt-14-dev                    # libFuzzer
   hyperfine openssl                           # benchmarks, independent references
+  scdoc man-db groff-base gzip                # manual pages: built, and checked with man
+  dpkg-dev                                    # the Debian package's dependencies (dpkg-shlibdeps)
 )
 
 missing=()

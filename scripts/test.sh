@@ -2,11 +2,11 @@
 # Set-up, then every test: unit and end-to-end tests on the portable build, the
 # same under AddressSanitizer and UndefinedBehaviorSanitizer, the end-to-end tests
 # on the Windows build under Wine, the checks of the Windows images (the 32-bit
-# build that ships and the 64-bit one Wine runs), the conformance probes, and a
-# short fuzzing run.
+# build that ships and the 64-bit one Wine runs), the conformance probes, the Debian
+# package and the Windows zip as shipped, and a short fuzzing run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh mingw mingw32 default asan
+scripts/setup.sh mingw mingw32 default asan package
 
 jobs=2
 status=0
@@ -18,6 +18,14 @@ ctest --preset asan -j "$jobs" || { status=1; failed="$failed asan"; }
 if [ -x tests/conformance/run_probes.sh ]; then
   echo "== conformance probes (portable and Wine against the recorded references) =="
   tests/conformance/run_probes.sh || { status=1; failed="$failed conformance"; }
+fi
+echo "== the Debian package and the Windows zip =="
+if cpack --preset package >/dev/null && cpack --preset zip >/dev/null; then
+  tests/package/check_deb.sh build/package/pwexe_*_amd64.deb || { status=1; failed="$failed package"; }
+  tests/package/check_zip.sh build/mingw32/pwexe-*-win32.zip || { status=1; failed="$failed package"; }
+else
+  status=1
+  failed="$failed package"
 fi
 if [ -x tests/fuzz/run.sh ]; then
   echo "== fuzzing (short run) =="

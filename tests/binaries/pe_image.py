@@ -1,6 +1,6 @@
 """A reader of the parts of a PE image that say how Windows will load it: the
-machine, the optional header's kind and subsystem, the imported libraries and
-the resources. Written from the PE/COFF specification's layouts, standard library
+machine, the optional header's kind and subsystem, the imported libraries, the
+exported names and the resources. Written from the PE/COFF specification's layouts, standard library
 only, so that it checks the linker's output independently of the tools that made it."""
 
 import struct
@@ -70,6 +70,20 @@ class PeImage:
                 return names
             names.append(self.cstring(name))
             at += 20
+
+    def exports(self):
+        """(the library's own name, the names it exports in the table's order); a
+        library that exports nothing has no export directory: (None, [])."""
+        rva, _ = self.directories[0] if self.directories else (0, 0)
+        if not rva:
+            return None, []
+        # IMAGE_EXPORT_DIRECTORY: flags, time stamp, two version halves, then the RVA of
+        # the library's name, the ordinal base, the counts of functions and names, and
+        # the RVAs of the function, name and name-ordinal tables.
+        (_, _, _, _, name, _, _, count, _, names, _) = struct.unpack_from(
+            "<IIHHIIIIIII", self.data, self.offset(rva))
+        at = self.offset(names) if count else 0
+        return self.cstring(name), [self.cstring(self.u32(at + 4 * i)) for i in range(count)]
 
     def resources(self, kind):
         """The data of every resource of one type (all names, all languages)."""

@@ -1,5 +1,5 @@
-"""The Windows build's programs as Windows will load them: the 32-bit build that
-goes to workstations and the 64-bit build the Wine tests run. Each image is read
+"""The Windows build's programs and libraries as Windows will load them: the 32-bit
+build that goes to workstations and the 64-bit build the Wine tests run. Each image is read
 with pe_image (written from the PE/COFF layouts) and, where binutils for the target
 are installed, its imports and subsystem are checked again against objdump's reading."""
 
@@ -49,15 +49,22 @@ def objdump_reading(tool, path):
     return subsystem, re.findall(r"DLL Name: (\S+)", out)
 
 
+# The entry points an in-process COM server exports, by name, for regsvr32 and the COM
+# runtime.
+COM_SERVER_EXPORTS = ["DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",
+                      "DllUnregisterServer"]
+
+
 class WindowsBinariesTest(unittest.TestCase):
-    def check_program(self, build, name, subsystem):
+    def check_program(self, build, name, subsystem, library=False):
         _, _, machine, magic, _, objdump = BUILDS[build]
         path = program(build, name)
         image = PeImage(path)
         self.assertEqual(image.machine, machine, "%s %s: machine" % (build, name))
         self.assertEqual(image.magic, magic, "%s %s: optional header" % (build, name))
         self.assertEqual(image.subsystem, subsystem, "%s %s: subsystem" % (build, name))
-        self.assertFalse(image.characteristics & IMAGE_FILE_DLL)
+        self.assertEqual(bool(image.characteristics & IMAGE_FILE_DLL), library,
+                         "%s %s: library flag" % (build, name))
         imports = image.imports()
         self.assertIn("KERNEL32.dll", imports)
         for library in imports:
@@ -104,6 +111,19 @@ class WindowsBinariesTest(unittest.TestCase):
             for name in ("pwmachine.exe", "pwcmd.exe"):
                 with self.subTest(build=build, name=name):
                     self.check_program(build, name, IMAGE_SUBSYSTEM_WINDOWS_CUI)
+
+
+    def test_enrolment_components_are_com_servers_that_stand_alone(self):
+        # An in-process server must match its process, so each build has its own; the
+        # names are undecorated in the 32-bit build too (regsvr32 asks for them so).
+        for build in BUILDS:
+            for name in ("pwenrol_control.dll", "pwenrol_objects.dll"):
+                with self.subTest(build=build, name=name):
+                    image = self.check_program(build, name, IMAGE_SUBSYSTEM_WINDOWS_GUI,
+                                               library=True)
+                    self.assertEqual(image.exports(), (name, COM_SERVER_EXPORTS))
+        # The executables export nothing.
+        self.assertEqual(PeImage(program("64-bit", "pwexe.exe")).exports(), (None, []))
 
 
 if __name__ == "__main__":

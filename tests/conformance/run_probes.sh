@@ -85,6 +85,7 @@ probe registry_corner_probe
 probe file_probe
 probe key_probe "$(cat "$here/inputs/key_blob.hex")"
 probe provider_probe "$(cat "$here/inputs/key_blob.hex")"
+probe last_error_probe
 probe cert_probe "$here/inputs/certificate.der"
 probe com_probe
 probe process_probe

@@ -1,7 +1,13 @@
 """'Q', 'C' and 'A': a whole enrolment as a client does it, with openssl as the
 certification authority, over either generation of the enrolment components; and the
-answers a client can get wrong. Under Wine neither generation exists, so there every
-command ends with 7003 after both failed creations."""
+answers a client can get wrong. Wine has neither generation: its prefix gets this
+project's Windows builds of them (pwenrol_objects.dll, pwenrol_control.dll), registered
+with Wine's regsvr32 as the portable machine's libraries are with pwmachine regsvr32.
+
+Wine 8 departs from Windows where these cases meet it (Windows wins): a deletion by 'E'
+reaches Wine's registry only on a commit, which 'E' never makes, so there the removal is
+judged by its code; and Wine's "Root" store holds the host's trusted roots, so there the
+roots an installation adds are told from those it found."""
 
 import os
 import re
@@ -10,7 +16,7 @@ import subprocess
 import tempfile
 import unittest
 
-from harness import HKLM_TESSERA, TargetTest, separator, text_line
+from harness import HKLM_TESSERA, TargetTest, separator, text_line, windows_path
 
 AT = b"@"
 REQUEST_KEY = HKLM_TESSERA + r"\Request"
@@ -18,6 +24,10 @@ STORES = r"HKLM\Software\Microsoft\SystemCertificates"
 SUBJECT = "CN=HWID:OU=%s:O=Velmora Portwyn Certificate"
 ALL_USAGES = "Digital Signature, Non Repudiation, Key Encipherment, Data Encipherment"
 NOT_FOUND = b"crypto error traced: [14007]"  # the last error a failed creation leaves
+# The portable machine's libraries, and the Windows builds that stand in for them in a
+# Wine prefix.
+WINE_LIBRARIES = {"xenroll.dll": "pwenrol_control.dll", "certenroll.dll": "pwenrol_objects.dll"}
+WINE_KEYS = r"HKLM\Software\Wine\Crypto\RSA"
 
 
 def openssl(*args, data=None):
@@ -115,11 +125,25 @@ class EnrolmentTest(TargetTest):
         super().setUpClass()
         cls.ca_dir = tempfile.mkdtemp(prefix="ca-", dir=cls.t.work)
         cls.ca = Authority(cls.ca_dir)
+        if cls.t.name == "wine":
+            # Wine copies the host's trusted roots into the registry when its "Root"
+            # store is first opened; they are there before any test counts roots.
+            cls.t.certutil("-store", "Root")
 
     def setUp(self):
         super().setUp()
         if self.t.name == "wine":
+            # The reset there clears only the system's own keys: the stores, the key
+            # containers and the registrations go back to a fresh machine's here, the
+            # newer objects registered and the older control not.
             self.t.delete_key(REQUEST_KEY)
+            for store in ("MY", "CA", "REQUEST"):
+                self.t.delete_key(STORES + "\\" + store)
+            self.t.delete_key(STORES + r"\Root\Certificates" + "\\" + thumbprint(self.ca.cert))
+            self.t.delete_key(WINE_KEYS)
+            self.assertEqual(self.regsvr32("/u", "xenroll.dll"), 0)
+            self.assertEqual(self.regsvr32("certenroll.dll"), 0)
+        self.roots_before = set(self.thumbprints("Root"))
 
     # ---- the client's tools ----
     def tool(self, name, *args):
@@ -137,6 +161,10 @@ class EnrolmentTest(TargetTest):
         return proc.stdout.strip()
 
     def regsvr32(self, *args):
+        if self.t.name == "wine":
+            args = [windows_path(os.path.join(self.t.bin, WINE_LIBRARIES[a]))
+                    if a in WINE_LIBRARIES else a for a in args]
+            return self.t.wine("regsvr32", "/s", *args).returncode
         return self.tool("pwmachine", "regsvr32", *args).returncode
 
     def stored_request(self):
@@ -151,6 +179,10 @@ class EnrolmentTest(TargetTest):
         out = self.t.reg("query", STORES + "\\" + store + r"\Certificates").stdout
         return sorted(re.findall(r"\\Certificates\\([0-9A-F]{40})", out))
 
+    def added_roots(self):
+        """The roots in "Root" that the test's commands put there."""
+        return sorted(set(self.thumbprints("Root")) - self.roots_before)
+
     def enrol(self, identity):
         """'Q', the authority's answer, 'A' and 'C': the issued certificate's file."""
         self.run_ok("Q," + SUBJECT % identity)
@@ -162,14 +194,15 @@ class EnrolmentTest(TargetTest):
     def assert_installed(self, issued, identity):
         """In the stores, as certutil lists them; 'K' finds its key, 'E' removes it."""
         self.assertEqual(self.thumbprints("MY"), [thumbprint(issued)])
-        self.assertEqual(self.thumbprints("Root"), [thumbprint(self.ca.cert)])
+        self.assertEqual(self.added_roots(), [thumbprint(self.ca.cert)])
         self.assertEqual(self.thumbprints("REQUEST"), [])
         listing = self.tool("pwmachine", "certutil", "-store", "My").stdout
         self.assertIn("Cert Hash(sha1): " + thumbprint(issued).lower(), listing)
         self.assertIn("Key Container = ", listing)
         self.run_ok("K,HWID: %s: Velmora Portwyn Certificate" % identity)
         self.run_ok("E,TRUE,%s" % identity)
-        self.assertEqual(self.thumbprints("MY"), [])
+        if self.t.name == "portable":  # Wine keeps the deleted certificate (see above)
+            self.assertEqual(self.thumbprints("MY"), [])
 
     def assert_request(self, identity):
         """The stored request: base64 lines of 64 characters each ended by CR LF, one
@@ -190,8 +223,7 @@ class EnrolmentTest(TargetTest):
 
     # ---- both targets ----
     def test_neither_generation_gives_7003_after_both_failed_creations(self):
-        if self.t.name == "portable":
-            self.assertEqual(self.regsvr32("/u", "certenroll.dll"), 0)
+        self.assertEqual(self.regsvr32("/u", "certenroll.dll"), 0)
         self.t.trace_on()
         text = SUBJECT % 7
         self.assertEqual(self.t.run("Q," + text).code, 7003)
@@ -212,9 +244,7 @@ class EnrolmentTest(TargetTest):
                     letter, road(xenroll, NOT_FOUND, end=b"End false"),
                     road(certenroll, NOT_FOUND, end=b"End false"))))
 
-    # ---- the portable machine ----
     def test_round_trip_over_the_newer_objects_by_default(self):
-        self.skip_on("wine", "Wine has neither enrolment component")
         self.t.trace_on()
         issued = self.enrol(41)
         lines = self.t.masked_log()
@@ -230,7 +260,6 @@ class EnrolmentTest(TargetTest):
         self.assert_installed(issued, 41)
 
     def test_round_trip_over_the_older_control_once_registered(self):
-        self.skip_on("wine", "Wine has neither enrolment component")
         self.assertEqual(self.regsvr32("xenroll.dll"), 0)
         self.t.trace_on()
         issued = self.enrol(42)
@@ -244,7 +273,6 @@ class EnrolmentTest(TargetTest):
         self.assert_installed(issued, 42)
 
     def test_a_second_request_replaces_the_first_and_each_answer_finds_its_own(self):
-        self.skip_on("wine", "Wine has neither enrolment component")
         self.run_ok("Q," + SUBJECT % 1)
         first = self.ca.issue(self.request_pem(), "first.pem")
         self.run_ok("Q,CN=a:O=b")  # ':' stands for ';', which separates names too
@@ -257,7 +285,6 @@ class EnrolmentTest(TargetTest):
         self.assertEqual(len(self.thumbprints("REQUEST")), 1)
 
     def test_answers_a_client_can_get_wrong_change_nothing(self):
-        self.skip_on("wine", "Wine has neither enrolment component")
         self.run_ok("Q," + SUBJECT % 3)
         foreign = self.ca.issue(self.ca.foreign_request(), "foreign.pem")
         cases = [
@@ -274,11 +301,10 @@ class EnrolmentTest(TargetTest):
                 self.assertIn(text_line(b"*** SetError:[%d] ***" % code, 2), self.t.masked_log())
                 os.remove(self.t.log_path())
         self.assertEqual(self.thumbprints("MY"), [])
-        self.assertEqual(self.thumbprints("Root"), [])
+        self.assertEqual(self.added_roots(), [])
         self.assertEqual(len(self.thumbprints("REQUEST")), 1)
 
     def test_subjects_that_do_not_parse_store_nothing(self):
-        self.skip_on("wine", "Wine has neither enrolment component")
         # The newer road fails its Encode without a code: the command answers 0.
         self.t.trace_on()
         self.assertEqual(self.t.run('Q,CN="open').code, 0)
@@ -293,8 +319,9 @@ class EnrolmentTest(TargetTest):
         text = openssl("req", "-noout", "-subject", data=self.request_pem()).decode()
         self.assertEqual(text.strip(), "subject=CN = " + "x" * 20000)
 
+    # ---- the portable machine ----
     def test_a_machine_hive_that_denies_writes(self):
-        self.skip_on("wine", "Wine has neither enrolment component")
+        self.skip_on("wine", "no file permission denies writes to a Wine prefix's registry")
         self.run_ok("Q," + SUBJECT % 5)
         issued = self.ca.issue(self.request_pem())
         hive = self.t.hive_file()
@@ -308,7 +335,7 @@ class EnrolmentTest(TargetTest):
         self.assertEqual(self.thumbprints("MY"), [])
 
     def test_class_registrations_belong_to_the_machine(self):
-        self.skip_on("wine", "Wine has neither enrolment component")
+        self.skip_on("wine", "the components a Wine prefix gets are no part of its system")
         # The registry functions cannot delete them (as Windows denies administrators the
         # keys the system owns); the library's own unregistration can.
         self.assertEqual(

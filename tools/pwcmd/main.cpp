@@ -1,14 +1,16 @@
 // pwcmd: the client side of pwexe. Builds ready-to-run 'B' and 'N' command texts
 // with their check blobs made under the forced key, 'C' and 'A' command texts from an
 // authority's certificates, writes command files for 'F', turns the request 'Q' left
-// in the registry back into a PEM file, and prints the forced key that every client
-// making blobs must hold.
+// in the registry back into a PEM file, prints the forced key that every client
+// making blobs must hold, and explains pwexe's result codes.
 #include "base64_encode.h"
 #include "check_blob.h"
 #include "enrol_text.h"
+#include "result_code.h"
 #include "value_data.h"
 
 #include "crypto/forced_key.h"
+#include "pw_version.h"
 
 #include <cstdio>
 #include <string>
@@ -19,28 +21,61 @@ namespace {
 constexpr int kUsage = 2;
 constexpr int kFailed = 1;
 
-constexpr const char* kHelp =
-    "usage:\n"
-    "  pwcmd key\n"
-    "      prints the forced key in hex\n"
-    "  pwcmd B|N HIVE KEY NAME TYPE KIND DATA [--zero]\n"
-    "      prints a command text that writes one registry value; B checks it with\n"
-    "      RC2 through CryptoAPI, N with the light cipher\n"
-    "      HIVE  C (current user) or L (local machine)\n"
-    "      TYPE  B (REG_BINARY), D (REG_DWORD) or S (REG_SZ)\n"
-    "      KIND  text, hex, number (32-bit, little-endian) or file\n"
-    "      --zero  appends a zero byte (a REG_SZ value's terminator)\n"
-    "  pwcmd file PATH TEXT\n"
-    "      writes TEXT to the command file PATH and prints the 'F' command for it\n"
-    "  pwcmd C|A FILE\n"
-    "      prints the command text that installs the certificate (C) or the authority's\n"
-    "      certificates (A) of FILE: one certificate or a PKCS #7 message, PEM or DER\n"
-    "  pwcmd request\n"
-    "      prints the request that Q stored in the registry as a PEM certificate request\n";
+struct Verb {
+  const char* names;  // the names it answers to, blank-separated
+  const char* usage;
+  const char* help;
+};
 
-int usage(const char* problem = nullptr) {
-  if (problem) std::fprintf(stderr, "pwcmd: %s\n", problem);
-  std::fputs(kHelp, stderr);
+const Verb kVerbs[] = {
+    {"key", "pwcmd key", "    prints the forced key in hex\n"},
+    {"B N", "pwcmd B|N HIVE KEY NAME TYPE KIND DATA [--zero]",
+     "    prints a command text that writes one registry value; B checks it with\n"
+     "    RC2 through CryptoAPI, N with the light cipher\n"
+     "    HIVE  C (current user) or L (local machine)\n"
+     "    KEY, NAME  the key path (made when absent) and the value's name, no comma\n"
+     "    TYPE  B (REG_BINARY), D (REG_DWORD) or S (REG_SZ)\n"
+     "    KIND  text, hex, number (32-bit, little-endian) or file\n"
+     "    --zero  appends a zero byte (a REG_SZ value's terminator)\n"},
+    {"file", "pwcmd file PATH TEXT",
+     "    writes TEXT to the command file PATH and prints the 'F' command for it\n"},
+    {"C A", "pwcmd C|A FILE",
+     "    prints the command text that installs the certificate (C) or the authority's\n"
+     "    certificates (A) of FILE: one certificate or a PKCS #7 message, PEM or DER\n"},
+    {"request", "pwcmd request",
+     "    prints the request that Q stored in the registry as a PEM certificate request\n"},
+    {"code", "pwcmd code [N]",
+     "    prints what pwexe's result code N means (every code without N); an exit\n"
+     "    status of 1 to 255 names the codes whose low 8 bits it keeps\n"},
+};
+
+bool isHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+
+const Verb* findVerb(const std::string& name) {
+  for (const Verb& verb : kVerbs) {
+    std::string names = std::string(" ") + verb.names + " ";
+    if (!name.empty() && name.find(' ') == std::string::npos &&
+        names.find(" " + name + " ") != std::string::npos)
+      return &verb;
+  }
+  return nullptr;
+}
+
+int help(const Verb* only = nullptr) {
+  if (!only) std::fputs("usage:\n", stdout);
+  for (const Verb& verb : kVerbs)
+    if (!only || only == &verb) std::printf("  %s\n%s", verb.usage, verb.help);
+  if (!only)
+    std::fputs(
+        "  pwcmd --help | -h, pwcmd VERB --help\n    prints this text, or a verb's\n"
+        "  pwcmd --version\n    prints the version\n",
+        stdout);
+  return 0;
+}
+
+// One line on what was wrong and where to read more, as command-line tools do.
+int usage(const std::string& problem) {
+  std::fprintf(stderr, "pwcmd: %s\nTry 'pwcmd --help' for more information.\n", problem.c_str());
   return kUsage;
 }
 
@@ -61,7 +96,7 @@ bool fitsField(const std::string& text) { return text.find(',') == std::string::
 int blobCommand(const std::vector<std::string>& args) {
   const std::string& letter = args[0];
   bool zero = args.size() == 8 && args[7] == "--zero";
-  if (args.size() != 7 && !zero) return usage("B and N take HIVE KEY NAME TYPE KIND DATA");
+  if (args.size() != 7 && !zero) return usage("B and N take HIVE KEY NAME TYPE KIND DATA [--zero]");
   const std::string &hive = args[1], &key = args[2], &name = args[3], &type = args[4];
   if (hive != "C" && hive != "L") return usage("HIVE is C or L");
   if (type != "B" && type != "D" && type != "S") return usage("TYPE is B, D or S");
@@ -119,11 +154,21 @@ int request() {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty()) return usage();
-  if (args[0] == "key" && args.size() == 1) return printKey();
-  if (args[0] == "B" || args[0] == "N") return blobCommand(args);
-  if (args[0] == "file") return commandFile(args);
-  if (args[0] == "C" || args[0] == "A") return answer(args);
-  if (args[0] == "request" && args.size() == 1) return request();
-  return usage();
+  if (args.empty()) return usage("no verb given");
+  if (isHelp(args[0])) return help();
+  if (args[0] == "--version") {
+    std::printf("pwcmd %s\n", PW_VERSION);
+    return 0;
+  }
+  const Verb* verb = findVerb(args[0]);
+  if (!verb) return usage("unknown verb '" + args[0] + "'");
+  if (args.size() == 2 && isHelp(args[1])) return help(verb);
+  const std::string& name = args[0];
+  if (name == "key") return args.size() == 1 ? printKey() : usage("key takes no argument");
+  if (name == "B" || name == "N") return blobCommand(args);
+  if (name == "file") return commandFile(args);
+  if (name == "C" || name == "A") return answer(args);
+  if (name == "request") return args.size() == 1 ? request() : usage("request takes no argument");
+  if (args.size() > 2) return usage("code takes one result code");
+  return explainCode(args.size() == 2 ? args[1] : std::string());
 }

@@ -15,46 +15,33 @@ struct Verb {
 };
 
 const Verb kVerbs[] = {
-    {"store", runStore, "certutil [-user] -store [STORE [CERTID]]"},
+    {"store", runStore, "certutil [-v] [-user] -store [STORE [CERTID]]"},
     {"addstore", runAddStore, "certutil [-f] [-user] -addstore STORE FILE"},
     {"delstore", runDelStore, "certutil [-user] -delstore STORE CERTID"},
     {"importpfx", runImportPfx,
      "certutil [-f] [-user] [-p PASSWORD] -importPFX [STORE] FILE [AT_KEYEXCHANGE|AT_SIGNATURE]"},
     {"key", runKey, "certutil [-user] -key"},
     {"delkey", runDelKey, "certutil [-user] -delkey CONTAINER"},
+    {"dump", runDump, "certutil -dump FILE"},
+    {"error", runError, "certutil -error CODE"},
 };
 
-int usage(const char* problem) {
-  std::string text = problem ? std::string("CertUtil: ") + problem + "\n" : std::string();
-  text += "Usage:\n";
-  for (const Verb& v : kVerbs) text += std::string("  pwmachine ") + v.usage + "\n";
-  text += "CERTID: an index from the listing, a SHA-1 thumbprint or a serial number.\n";
-  (problem ? err : out)(text);
-  return problem ? 1 : 0;
+int help(const Verb* only) {
+  std::string text = "Usage:\n";
+  for (const Verb& v : kVerbs)
+    if (!only || only == &v) text += std::string("  pwmachine ") + v.usage + "\n";
+  text +=
+      "CERTID: an index from the listing, a SHA-1 thumbprint or a serial number.\n"
+      "-v: -store lists each certificate's extensions too.\n";
+  out(text);
+  return 0;
 }
 
-struct Message {
-  DWORD code;
-  const char* name;
-  const char* text;
-};
-
-const Message kMessages[] = {
-    {ERROR_FILE_NOT_FOUND, "ERROR_FILE_NOT_FOUND", "The system cannot find the file specified."},
-    {ERROR_ACCESS_DENIED, "ERROR_ACCESS_DENIED", "Access is denied."},
-    {DWORD(E_ACCESSDENIED), "E_ACCESSDENIED", "Access is denied."},
-    {ERROR_INVALID_DATA, "ERROR_INVALID_DATA", "The data is invalid."},
-    {ERROR_INVALID_PASSWORD, "ERROR_INVALID_PASSWORD",
-     "The specified network password is not correct."},
-    {DWORD(CRYPT_E_EXISTS), "CRYPT_E_EXISTS", "The object or property already exists."},
-    {DWORD(CRYPT_E_NOT_FOUND), "CRYPT_E_NOT_FOUND", "Cannot find object or property."},
-    {DWORD(CRYPT_E_BAD_ENCODE), "CRYPT_E_BAD_ENCODE",
-     "An error occurred during encode or decode operation."},
-    {DWORD(CRYPT_E_ASN1_BADTAG), "CRYPT_E_ASN1_BADTAG", "ASN1 bad tag value met."},
-    {DWORD(CRYPT_E_ASN1_EOD), "CRYPT_E_ASN1_EOD", "ASN1 unexpected end of data."},
-    {DWORD(NTE_BAD_KEYSET), "NTE_BAD_KEYSET", "Keyset does not exist"},
-    {DWORD(NTE_EXISTS), "NTE_EXISTS", "Object already exists."},
-};
+// One line on what was wrong, and where the usage is.
+int usageError(const std::string& problem) {
+  err("CertUtil: " + problem + "\nType \"pwmachine certutil --help\" for usage.\n");
+  return 1;
+}
 
 }  // namespace
 
@@ -67,9 +54,7 @@ DWORD keySet(const Options& o) { return o.user ? 0 : CRYPT_MACHINE_KEYSET; }
 int failed(const char* verb, DWORD code, const std::string& what) {
   // Win32 codes are shown as the HRESULT that carries them, as certutil does.
   DWORD hresult = code && code < 0x10000 ? 0x80070000 | code : code;
-  const Message* message = nullptr;
-  for (const Message& m : kMessages)
-    if (m.code == code) message = &m;
+  const ErrorText* message = errorText(code);
   std::string text = format("CertUtil: -%s command FAILED: 0x%08lx", verb, (unsigned long)hresult);
   if (message) text += std::string(" (") + message->name + ")";
   text += "\nCertUtil: ";
@@ -125,25 +110,32 @@ int runCertutil(int argc, char** argv) {
     std::string_view arg = argv[i];
     bool isSwitch = arg.size() > 1 && (arg[0] == '-' || arg[0] == '/');
     std::string_view name = isSwitch ? arg.substr(1) : arg;
-    if (isSwitch && (name == "?" || equalsNoCase(name, "help"))) return usage(nullptr);
-    if (verb || !isSwitch) {
-      if (!verb) return usage(("unexpected argument " + std::string(arg)).c_str());
+    if (isHelpSwitch(arg) || (isSwitch && equalsNoCase(name, "help"))) return help(verb);
+    // As with certutil, the switches may follow the verb too (-store -v My); anything
+    // else after the verb is its argument, a path that begins with '/' included.
+    bool option = arg.size() > 1 && arg[0] == '-' &&
+                  (equalsNoCase(name, "f") || equalsNoCase(name, "user") ||
+                   equalsNoCase(name, "v") || equalsNoCase(name, "p"));
+    if (!isSwitch && !verb) return usageError("unexpected argument " + std::string(arg));
+    if (verb && !option) {
       o.args.emplace_back(arg);
     } else if (equalsNoCase(name, "f")) {
       o.force = true;
     } else if (equalsNoCase(name, "user")) {
       o.user = true;
+    } else if (equalsNoCase(name, "v")) {
+      o.verbose = true;
     } else if (equalsNoCase(name, "p")) {
-      if (++i >= argc) return usage("-p needs a password");
+      if (++i >= argc) return usageError("-p needs a password");
       o.password = argv[i];
       o.hasPassword = true;
     } else {
       for (const Verb& v : kVerbs)
         if (equalsNoCase(name, v.name)) verb = &v;
-      if (!verb) return usage(("unknown verb or switch " + std::string(arg)).c_str());
+      if (!verb) return usageError("unknown verb or switch " + std::string(arg));
     }
   }
-  if (!verb) return usage("no verb given");
+  if (!verb) return usageError("no verb given");
   return verb->run(o);
 }
 

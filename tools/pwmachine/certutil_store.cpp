@@ -16,22 +16,6 @@ const char* friendlyName(const std::string& store) {
   return nullptr;
 }
 
-// A FILETIME as certutil shows it: M/D/YYYY H:MM AM, in UTC.
-std::string timeText(const FILETIME& t) {
-  ULONGLONG ticks = (ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-  long long days = (long long)(ticks / 10000000ULL / 86400ULL) - 134774;  // since 1970
-  long long minutes = (long long)(ticks / 10000000ULL / 60ULL % 1440ULL);
-  // Civil date from days since 1970-01-01.
-  long long z = days + 719468, era = (z >= 0 ? z : z - 146096) / 146097;
-  long long doe = z - era * 146097, yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100), mp = (5 * doy + 2) / 153;
-  long long day = doy - (153 * mp + 2) / 5 + 1, month = mp < 10 ? mp + 3 : mp - 9;
-  long long year = yoe + era * 400 + (month <= 2);
-  int hour = int(minutes / 60) % 12;
-  return format("%lld/%lld/%lld %d:%02d %s", month, day, year, hour ? hour : 12, int(minutes % 60),
-                minutes < 720 ? "AM" : "PM");
-}
-
 win32::CertStore openStore(const Options& o, const std::string& name, bool writable) {
   DWORD flags = storeLocation(o) | (writable ? 0 : CERT_STORE_READONLY_FLAG);
   return win32::CertStore(CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0, flags, name.c_str()));
@@ -54,6 +38,22 @@ std::string keyLines(PCCERT_CONTEXT cert) {
 
 }  // namespace
 
+// A FILETIME as certutil shows it: M/D/YYYY H:MM AM, in UTC.
+std::string timeText(const FILETIME& t) {
+  ULONGLONG ticks = (ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+  long long days = (long long)(ticks / 10000000ULL / 86400ULL) - 134774;  // since 1970
+  long long minutes = (long long)(ticks / 10000000ULL / 60ULL % 1440ULL);
+  // Civil date from days since 1970-01-01.
+  long long z = days + 719468, era = (z >= 0 ? z : z - 146096) / 146097;
+  long long doe = z - era * 146097, yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100), mp = (5 * doy + 2) / 153;
+  long long day = doy - (153 * mp + 2) / 5 + 1, month = mp < 10 ? mp + 3 : mp - 9;
+  long long year = yoe + era * 400 + (month <= 2);
+  int hour = int(minutes / 60) % 12;
+  return format("%lld/%lld/%lld %d:%02d %s", month, day, year, hour ? hour : 12, int(minutes % 60),
+                minutes < 720 ? "AM" : "PM");
+}
+
 std::string describe(PCCERT_CONTEXT cert, int index) {
   CERT_INFO* info = cert->pCertInfo;
   bool root = info->Issuer.cbData == info->Subject.cbData &&
@@ -70,6 +70,11 @@ std::string describe(PCCERT_CONTEXT cert, int index) {
   return text + keyLines(cert);
 }
 
+std::string describeVerbose(PCCERT_CONTEXT cert, int index) {
+  std::string text = describe(cert, index);
+  return text + extensionsText(cert->pCertInfo->rgExtension, cert->pCertInfo->cExtension);
+}
+
 int runStore(const Options& o) {
   if (o.args.size() > 2) return failed("store", ERROR_INVALID_PARAMETER, "too many arguments");
   std::string name = o.args.empty() ? "My" : o.args[0];
@@ -80,7 +85,7 @@ int runStore(const Options& o) {
   int index = 0, shown = 0;
   for (PCCERT_CONTEXT c = nullptr; (c = CertEnumCertificatesInStore(store.get(), c)); ++index) {
     if (o.args.size() == 2 && !matches(c, index, o.args[1])) continue;
-    text += describe(c, index) + "\n";
+    text += (o.verbose ? describeVerbose(c, index) : describe(c, index)) + "\n";
     ++shown;
   }
   out(text);

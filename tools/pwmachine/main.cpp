@@ -8,6 +8,9 @@
 #include "regsvr32.h"
 #include "system_info.h"
 #include "text.h"
+#include "trace_viewer.h"
+
+#include "pw_version.h"
 
 #include <string_view>
 
@@ -29,6 +32,7 @@ const Command kCommands[] = {
     {"volume", "the file system each volume reports, and setting it", pwm::system::runVolume},
     {"ver", "the operating-system version the machine reports, and setting it",
      pwm::system::runVer},
+    {"log", "the last runs of pwexe's trace log", pwm::trace::runLog},
     {"prune", "removes a key tree however deep: the repair of a hive written by hand",
      pwm::prune::runPrune},
 };
@@ -39,23 +43,29 @@ int usage() {
       "  pwmachine <command> [parameters]\n\n"
       "Commands:\n";
   for (const auto& c : kCommands) text += pwm::format("  %-9s %s\n", c.name, c.summary);
-  text += pwm::format("  %-9s %s\n", "help", "this text");
-  text += "\nType \"pwmachine <command> /?\" for the parameters of one command.\n";
+  text += pwm::format("  %-9s %s\n", "--help", "this text (also -h, /? and help)");
+  text += pwm::format("  %-9s %s\n", "--version", "the version of pwmachine");
+  text += "\nType \"pwmachine <command> --help\" (or /?) for the parameters of one command.\n";
   pwm::out(text);
   return 0;
+}
+
+int usageError(const std::string& problem) {
+  pwm::err("ERROR: " + problem + "\nType \"pwmachine --help\" for the commands.\n");
+  return 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) return usage();
+  if (argc < 2) return usageError("No command given.");
   std::string_view name = argv[1];
-  if (pwm::equalsNoCase(name, "help") || name == "/?" || name == "-?" || name == "/h" ||
-      name == "-h" || name == "--help")
-    return usage();
+  if (pwm::equalsNoCase(name, "help") || pwm::isHelpSwitch(name)) return usage();
+  if (name == "--version") {
+    pwm::out(std::string("pwmachine ") + PW_VERSION + "\n");
+    return 0;
+  }
   for (const auto& c : kCommands)
     if (pwm::equalsNoCase(name, c.name)) return c.run(argc - 1, argv + 1);
-  pwm::err("ERROR: Unknown command '" + std::string(name) +
-           "'.\nType \"pwmachine help\" for the commands.\n");
-  return 1;
+  return usageError("Unknown command '" + std::string(name) + "'.");
 }

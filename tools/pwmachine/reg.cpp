@@ -70,12 +70,7 @@ constexpr const char* kUsage =
     "  pwmachine reg <operation> [parameters]\n\n"
     "Operations:\n"
     "  QUERY | ADD | DELETE | EXPORT | IMPORT\n\n"
-    "Type \"pwmachine reg <operation> /?\" for the parameters of one of them.\n";
-
-bool isHelp(std::string_view arg) {
-  return arg.size() == 2 && (arg[0] == '/' || arg[0] == '-') &&
-         (arg[1] == '?' || arg[1] == 'h' || arg[1] == 'H');
-}
+    "Type \"pwmachine reg <operation> --help\" (or /?) for the parameters of one of them.\n";
 
 bool listed(std::string_view list, std::string_view name) {
   while (!list.empty()) {
@@ -118,7 +113,7 @@ int syntaxError(std::string_view operation, std::string_view detail) {
   text += detail.empty() ? std::string_view("Invalid syntax.") : detail;
   text += "\nType \"pwmachine reg ";
   if (!operation.empty()) text += toLower(operation) + " ";
-  text += "/?\" for usage.\n";
+  text += "--help\" for usage.\n";
   err(text);
   return 1;
 }
@@ -155,7 +150,7 @@ void success() { out("The operation completed successfully.\n"); }
 int runReg(int argc, char** argv) {
   // argv[0] is "reg" itself.
   if (argc < 2) return syntaxError({});
-  if (isHelp(argv[1])) {
+  if (isHelpSwitch(argv[1])) {
     out(kUsage);
     return 0;
   }
@@ -164,7 +159,7 @@ int runReg(int argc, char** argv) {
     if (equalsNoCase(argv[1], candidate.name)) op = &candidate;
   if (!op) return syntaxError({}, "Invalid operation '" + std::string(argv[1]) + "'.");
   if (argc == 2) return syntaxError(op->name);
-  if (isHelp(argv[2])) {
+  if (isHelpSwitch(argv[2])) {
     if (argc > 3) return syntaxError(op->name);
     out(op->usage);
     out("\n");

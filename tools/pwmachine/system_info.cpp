@@ -19,7 +19,7 @@ constexpr size_t kMaxFileSystemName = 31;
 constexpr size_t kMaxServicePack = 127;
 
 int usageError(const std::string& message, const char* command) {
-  err("ERROR: " + message + "\nType \"pwmachine " + command + " /?\" for usage.\n");
+  err("ERROR: " + message + "\nType \"pwmachine " + command + " --help\" for usage.\n");
   return 1;
 }
 
@@ -45,7 +45,7 @@ constexpr const char* kVerUsage =
 bool showHelp(int argc, char** argv, const char* usage) {
   if (argc < 2) return false;
   std::string_view arg = argv[1];
-  if (arg != "/?" && arg != "-?" && !equalsNoCase(arg, "/h")) return false;
+  if (!isHelpSwitch(arg)) return false;
   out(usage);
   return true;
 }

@@ -68,4 +68,9 @@ std::string format(const char* fmt, ...) {
   return out;
 }
 
+bool isHelpSwitch(std::string_view arg) {
+  return arg == "--help" || (arg.size() == 2 && (arg[0] == '/' || arg[0] == '-') &&
+                             (arg[1] == '?' || arg[1] == 'h' || arg[1] == 'H'));
+}
+
 }  // namespace pwm

@@ -21,6 +21,8 @@ std::string toNarrow(WStringView text, UINT codePage = CP_ACP);
 WString widen(std::string_view ascii);
 
 bool equalsNoCase(std::string_view a, std::string_view b);
+// "/?", "-?", "/h", "-h" or "--help": what asks a program or a verb for its usage.
+bool isHelpSwitch(std::string_view arg);
 std::string toLower(std::string_view text);
 std::string toUpper(std::string_view text);
 

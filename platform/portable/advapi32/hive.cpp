@@ -1,5 +1,6 @@
 #include "advapi32/hive.h"
 
+#include "advapi32/boot_note.h"
 #include "advapi32/hive_vfs.h"
 #include "advapi32/lock_wait.h"
 
@@ -188,6 +189,7 @@ Hive* Hive::open(const std::string& path, HiveId id) {
     }
   }
   sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+  if (writable) hive->forgetVolatileKeysOfAnEarlierBoot();
   return hive.release();
 }
 
@@ -382,10 +384,11 @@ LONG Hive::createPath(int64_t from, const std::vector<std::string>& path, int64_
     return st;
   }
   std::string className = options.className ? codepage::ansiToUtf8(options.className) : "";
-  return change([&]() -> LONG {
+  bool created = false;
+  LONG result = change([&]() -> LONG {
     int64_t id = from, flags = 0;
     if (LONG st = keyFlags(from, &flags)) return st;
-    bool created = false;
+    created = false;
     int64_t now = fileTimeNow();
     for (const auto& name : path) {
       std::string fold = codepage::foldAnsi(name);
@@ -415,6 +418,30 @@ LONG Hive::createPath(int64_t from, const std::vector<std::string>& path, int64_
     if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     return ERROR_SUCCESS;
   });
+  if (result == ERROR_SUCCESS && created && options.isVolatile) noteVolatileKeys();
+  return result;
+}
+
+void Hive::noteVolatileKeys() {
+  std::string note = path_ + "-volatile";
+  if (!readBootNote(note).empty()) return;
+  if (std::string boot = hostBootId(); !boot.empty()) writeBootNote(note, boot);
+}
+
+void Hive::forgetVolatileKeysOfAnEarlierBoot() {
+  std::string note = path_ + "-volatile";
+  std::string noted = readBootNote(note);
+  if (noted.empty()) return;  // no volatile key was ever made here
+  std::string boot = hostBootId();
+  if (boot.empty() || boot == noted) return;
+  // Every subkey of a volatile key is volatile too: the flag finds them all.
+  LONG st = change([&]() -> LONG {
+    for (const char* sql : {"DELETE FROM vals WHERE key IN (SELECT id FROM keys WHERE flags & 8)",
+                            "DELETE FROM keys WHERE flags & 8"})
+      if (int rc = run(sql)) return status(rc);
+    return ERROR_SUCCESS;
+  });
+  if (st == ERROR_SUCCESS) writeBootNote(note, boot);
 }
 
 LONG Hive::touch(int64_t key) {

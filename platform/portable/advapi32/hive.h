@@ -118,6 +118,11 @@ class Hive {
   // Marks a key as written now, inside a change.
   LONG touch(int64_t key);
   LONG childId(int64_t parent, std::string_view fold, int64_t* out, int64_t* flags = nullptr);
+  // Volatile keys last until the machine restarts, which it does with its host: a hive
+  // that has held one keeps a note of the host's boot beside it, and the first process
+  // to open it after another boot deletes them (advapi32/hive_volatile.cpp).
+  void noteVolatileKeys();
+  void forgetVolatileKeysOfAnEarlierBoot();
   // Deletes a key without subkeys, inside a transaction; `asSystem` lets keys owned by
   // the system go.
   LONG removeLeaf(int64_t id, bool asSystem);

@@ -219,23 +219,23 @@ void* mapPopulated(void* addr, size_t len, int prot, int flags, int fd, off_t of
 
 // SQLite's unix layer makes its calls through a table of its own; these put the
 // platform's in it, with the signatures SQLite calls them by.
-namespace sqlite {
-int open(const char* path, int flags, int mode) { return host::open(path, flags, mode_t(mode)); }
-int fcntl(int fd, int cmd, ...) {
+int sqliteOpen(const char* path, int flags, int mode) {
+  return host::open(path, flags, mode_t(mode));
+}
+int sqliteFcntl(int fd, int cmd, ...) {
   va_list args;
   va_start(args, cmd);
   void* arg = va_arg(args, void*);  // a number or a pointer: passed on as the host does
   va_end(args);
   return host::fcntl(fd, cmd, arg);
 }
-void* mremap(void* at, size_t n, size_t size, int flags, ...) {
+void* sqliteMremap(void* at, size_t n, size_t size, int flags, ...) {
   va_list args;
   va_start(args, flags);
   void* to = (flags & MREMAP_FIXED) ? va_arg(args, void*) : nullptr;
   va_end(args);
   return host::mremap(at, n, size, flags, to);
 }
-}  // namespace sqlite
 
 void routeSystemCalls() {
   if (g_unix->iVersion < 3 || !g_unix->xSetSystemCall) return;
@@ -244,14 +244,14 @@ void routeSystemCalls() {
     void* call;
   };
   const Route routes[] = {
-      {"open", reinterpret_cast<void*>(&sqlite::open)},
+      {"open", reinterpret_cast<void*>(&sqliteOpen)},
       {"close", reinterpret_cast<void*>(&host::close)},
       {"access", reinterpret_cast<void*>(&host::access)},
       {"getcwd", reinterpret_cast<void*>(&host::getcwd)},
       {"stat", reinterpret_cast<void*>(&host::stat)},
       {"fstat", reinterpret_cast<void*>(&host::fstat)},
       {"ftruncate", reinterpret_cast<void*>(&host::ftruncate)},
-      {"fcntl", reinterpret_cast<void*>(&sqlite::fcntl)},
+      {"fcntl", reinterpret_cast<void*>(&sqliteFcntl)},
       {"read", reinterpret_cast<void*>(&host::read)},
       {"pread", reinterpret_cast<void*>(&host::pread)},
       {"pread64", reinterpret_cast<void*>(&host::pread)},  // off64_t is off_t on this host
@@ -266,7 +266,7 @@ void routeSystemCalls() {
       {"fchown", reinterpret_cast<void*>(&host::fchown)},
       {"mmap", reinterpret_cast<void*>(&mapPopulated)},
       {"munmap", reinterpret_cast<void*>(&host::munmap)},
-      {"mremap", reinterpret_cast<void*>(&sqlite::mremap)},
+      {"mremap", reinterpret_cast<void*>(&sqliteMremap)},
       {"readlink", reinterpret_cast<void*>(&host::readlink)},
       {"lstat", reinterpret_cast<void*>(&host::lstat)},
   };

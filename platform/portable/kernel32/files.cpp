@@ -219,7 +219,9 @@ DWORD WINAPI SetFilePointer(HANDLE h, LONG distance, PLONG high, DWORD method) {
     return INVALID_SET_FILE_POINTER;
   }
   if (high) *high = LONG(uint64_t(pos) >> 32);
-  SetLastError(ERROR_SUCCESS);
+  // A position whose low part reads as the failure value is told apart by a cleared last
+  // error; any other success leaves it as it was.
+  if (DWORD(pos) == INVALID_SET_FILE_POINTER) SetLastError(NO_ERROR);
   return DWORD(pos);
 }
 
@@ -231,7 +233,7 @@ DWORD WINAPI GetFileSize(HANDLE h, LPDWORD high) {
     return INVALID_FILE_SIZE;
   }
   if (high) *high = DWORD(uint64_t(st.st_size) >> 32);
-  SetLastError(ERROR_SUCCESS);
+  if (DWORD(st.st_size) == INVALID_FILE_SIZE) SetLastError(NO_ERROR);  // as SetFilePointer
   return DWORD(st.st_size);
 }
 
@@ -244,10 +246,10 @@ DWORD WINAPI GetFileType(HANDLE h) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FILE_TYPE_UNKNOWN;
   }
-  SetLastError(ERROR_SUCCESS);
   if (openable(st)) return FILE_TYPE_DISK;
   if (S_ISCHR(st.st_mode)) return FILE_TYPE_CHAR;
   if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return FILE_TYPE_PIPE;
+  SetLastError(NO_ERROR);  // an unknown type, told apart from a failure
   return FILE_TYPE_UNKNOWN;
 }
 

@@ -47,11 +47,10 @@ HANDLE WINAPI GetProcessHeap(void) {
   return &heap;
 }
 
+// A failure is a null pointer and nothing else: HeapAlloc does not set the last error.
 LPVOID WINAPI HeapAlloc(HANDLE, DWORD flags, SIZE_T bytes) {
-  void* p = (flags & HEAP_ZERO_MEMORY) ? std::calloc(1, bytes ? bytes : 1)
-                                       : std::malloc(bytes ? bytes : 1);
-  if (!p) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-  return p;
+  return (flags & HEAP_ZERO_MEMORY) ? std::calloc(1, bytes ? bytes : 1)
+                                    : std::malloc(bytes ? bytes : 1);
 }
 
 BOOL WINAPI HeapFree(HANDLE, DWORD, LPVOID p) {
