@@ -115,9 +115,9 @@ int hostError(host::Call call);
 using HostCallObserver = void (*)(host::Call call, unsigned nth, int error);
 void observeHostCalls(HostCallObserver observer);
 
-// Inside its scope armed points (not host calls) neither fire nor count: the machine's
-// reads of its own settings are no calls of the code under test. Host calls still
-// fail there, as a failing disk fails the machine's own reads too.
+// Inside its scope armed platform functions neither fire nor count: the machine's reads
+// of its own settings are no calls of the code under test. Allocations and host calls
+// still fail there, as memory running out or a failing disk fails those reads too.
 class Unfaulted {
  public:
   Unfaulted();
