@@ -37,12 +37,18 @@ typedef unsigned int ALG_ID;
 #define ALG_SID_MD5 3
 #define ALG_SID_SHA 4
 #define ALG_SID_SHA1 4
+#define ALG_SID_SHA_256 12
+#define ALG_SID_SHA_384 13
+#define ALG_SID_SHA_512 14
 
 #define CALG_MD2 (ALG_CLASS_HASH | ALG_TYPE_ANY | ALG_SID_MD2)
 #define CALG_MD4 (ALG_CLASS_HASH | ALG_TYPE_ANY | ALG_SID_MD4)
 #define CALG_MD5 (ALG_CLASS_HASH | ALG_TYPE_ANY | ALG_SID_MD5)
 #define CALG_SHA (ALG_CLASS_HASH | ALG_TYPE_ANY | ALG_SID_SHA)
 #define CALG_SHA1 (ALG_CLASS_HASH | ALG_TYPE_ANY | ALG_SID_SHA1)
+#define CALG_SHA_256 (ALG_CLASS_HASH | ALG_TYPE_ANY | ALG_SID_SHA_256)
+#define CALG_SHA_384 (ALG_CLASS_HASH | ALG_TYPE_ANY | ALG_SID_SHA_384)
+#define CALG_SHA_512 (ALG_CLASS_HASH | ALG_TYPE_ANY | ALG_SID_SHA_512)
 #define CALG_RSA_SIGN (ALG_CLASS_SIGNATURE | ALG_TYPE_RSA | ALG_SID_RSA_ANY)
 #define CALG_RSA_KEYX (ALG_CLASS_KEY_EXCHANGE | ALG_TYPE_RSA | ALG_SID_RSA_ANY)
 #define CALG_RC2 (ALG_CLASS_DATA_ENCRYPT | ALG_TYPE_BLOCK | ALG_SID_RC2)
@@ -50,12 +56,15 @@ typedef unsigned int ALG_ID;
 
 // ---- providers ----
 #define PROV_RSA_FULL 1
+#define PROV_RSA_AES 24
 #define MS_DEF_PROV_A "Microsoft Base Cryptographic Provider v1.0"
 #define MS_DEF_PROV_W u"Microsoft Base Cryptographic Provider v1.0"
 #define MS_ENHANCED_PROV_A "Microsoft Enhanced Cryptographic Provider v1.0"
 #define MS_ENHANCED_PROV_W u"Microsoft Enhanced Cryptographic Provider v1.0"
 #define MS_STRONG_PROV_A "Microsoft Strong Cryptographic Provider"
 #define MS_STRONG_PROV_W u"Microsoft Strong Cryptographic Provider"
+#define MS_ENH_RSA_AES_PROV_A "Microsoft Enhanced RSA and AES Cryptographic Provider"
+#define MS_ENH_RSA_AES_PROV_W u"Microsoft Enhanced RSA and AES Cryptographic Provider"
 
 // CryptAcquireContext flags
 #define CRYPT_VERIFYCONTEXT 0xF0000000
@@ -101,6 +110,9 @@ typedef struct _RSAPUBKEY {
   DWORD bitlen;
   DWORD pubexp;
 } RSAPUBKEY;
+
+// CryptSignHash flags
+#define CRYPT_NOHASHOID 0x00000001
 
 // ---- hash parameters ----
 #define HP_ALGID 0x0001
@@ -156,6 +168,16 @@ PW_EXTERN_C BOOL WINAPI CryptHashData(HCRYPTHASH hHash, const BYTE* pbData, DWOR
 PW_EXTERN_C BOOL WINAPI CryptGetHashParam(HCRYPTHASH hHash, DWORD dwParam, BYTE* pbData,
                                           DWORD* pdwDataLen, DWORD dwFlags);
 PW_EXTERN_C BOOL WINAPI CryptDestroyHash(HCRYPTHASH hHash);
+PW_EXTERN_C BOOL WINAPI CryptSignHashA(HCRYPTHASH hHash, DWORD dwKeySpec, LPCSTR szDescription,
+                                       DWORD dwFlags, BYTE* pbSignature, DWORD* pdwSigLen);
+PW_EXTERN_C BOOL WINAPI CryptSignHashW(HCRYPTHASH hHash, DWORD dwKeySpec, LPCWSTR szDescription,
+                                       DWORD dwFlags, BYTE* pbSignature, DWORD* pdwSigLen);
+PW_EXTERN_C BOOL WINAPI CryptVerifySignatureA(HCRYPTHASH hHash, const BYTE* pbSignature,
+                                              DWORD dwSigLen, HCRYPTKEY hPubKey,
+                                              LPCSTR szDescription, DWORD dwFlags);
+PW_EXTERN_C BOOL WINAPI CryptVerifySignatureW(HCRYPTHASH hHash, const BYTE* pbSignature,
+                                              DWORD dwSigLen, HCRYPTKEY hPubKey,
+                                              LPCWSTR szDescription, DWORD dwFlags);
 
 // ---- keys ----
 PW_EXTERN_C BOOL WINAPI CryptDeriveKey(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTHASH hBaseData,
@@ -183,17 +205,22 @@ PW_EXTERN_C BOOL WINAPI CryptDecrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Fina
 
 typedef void* HCERTSTORE;
 typedef ULONG_PTR HCRYPTPROV_LEGACY;
+typedef ULONG_PTR HCRYPTPROV_OR_NCRYPT_KEY_HANDLE;
 
 #define CRYPT_ASN_ENCODING 0x00000001
 #define X509_ASN_ENCODING 0x00000001
 #define PKCS_7_ASN_ENCODING 0x00010000
+
+#define CERT_ENCODING_TYPE_MASK 0x0000ffff
+#define CMSG_ENCODING_TYPE_MASK 0xffff0000
 
 typedef struct _CRYPTOAPI_BLOB {
   DWORD cbData;
   BYTE* pbData;
 } CRYPT_INTEGER_BLOB, *PCRYPT_INTEGER_BLOB, CRYPT_OBJID_BLOB, *PCRYPT_OBJID_BLOB, CERT_NAME_BLOB,
     *PCERT_NAME_BLOB, CERT_RDN_VALUE_BLOB, *PCERT_RDN_VALUE_BLOB, CRYPT_DATA_BLOB,
-    *PCRYPT_DATA_BLOB, CRYPT_HASH_BLOB, *PCRYPT_HASH_BLOB, CRYPT_DER_BLOB, *PCRYPT_DER_BLOB;
+    *PCRYPT_DATA_BLOB, CRYPT_HASH_BLOB, *PCRYPT_HASH_BLOB, CRYPT_DER_BLOB, *PCRYPT_DER_BLOB,
+    CRYPT_ATTR_BLOB, *PCRYPT_ATTR_BLOB;
 
 typedef struct _CRYPT_ALGORITHM_IDENTIFIER {
   LPSTR pszObjId;
@@ -217,6 +244,15 @@ typedef struct _CERT_EXTENSION {
   CRYPT_OBJID_BLOB Value;
 } CERT_EXTENSION, *PCERT_EXTENSION;
 
+typedef struct _CERT_EXTENSIONS {
+  DWORD cExtension;
+  PCERT_EXTENSION rgExtension;
+} CERT_EXTENSIONS, *PCERT_EXTENSIONS;
+
+#define CERT_V1 0
+#define CERT_V2 1
+#define CERT_V3 2
+
 typedef struct _CERT_INFO {
   DWORD dwVersion;
   CRYPT_INTEGER_BLOB SerialNumber;  // little-endian, as Windows keeps it
@@ -231,6 +267,211 @@ typedef struct _CERT_INFO {
   DWORD cExtension;
   PCERT_EXTENSION rgExtension;
 } CERT_INFO, *PCERT_INFO;
+
+// ---- names (X509_NAME, X509_UNICODE_NAME) ----
+typedef struct _CERT_RDN_ATTR {
+  LPSTR pszObjId;
+  DWORD dwValueType;
+  CERT_RDN_VALUE_BLOB Value;
+} CERT_RDN_ATTR, *PCERT_RDN_ATTR;
+
+typedef struct _CERT_RDN {
+  DWORD cRDNAttr;
+  PCERT_RDN_ATTR rgRDNAttr;
+} CERT_RDN, *PCERT_RDN;
+
+typedef struct _CERT_NAME_INFO {
+  DWORD cRDN;
+  PCERT_RDN rgRDN;
+} CERT_NAME_INFO, *PCERT_NAME_INFO;
+
+typedef struct _CERT_NAME_VALUE {
+  DWORD dwValueType;
+  CERT_RDN_VALUE_BLOB Value;
+} CERT_NAME_VALUE, *PCERT_NAME_VALUE;
+
+#define CERT_RDN_ANY_TYPE 0
+#define CERT_RDN_ENCODED_BLOB 1
+#define CERT_RDN_OCTET_STRING 2
+#define CERT_RDN_NUMERIC_STRING 3
+#define CERT_RDN_PRINTABLE_STRING 4
+#define CERT_RDN_TELETEX_STRING 5
+#define CERT_RDN_T61_STRING 5
+#define CERT_RDN_VIDEOTEX_STRING 6
+#define CERT_RDN_IA5_STRING 7
+#define CERT_RDN_GRAPHIC_STRING 8
+#define CERT_RDN_VISIBLE_STRING 9
+#define CERT_RDN_ISO646_STRING 9
+#define CERT_RDN_GENERAL_STRING 10
+#define CERT_RDN_UNIVERSAL_STRING 11
+#define CERT_RDN_INT4_STRING 11
+#define CERT_RDN_BMP_STRING 12
+#define CERT_RDN_UNICODE_STRING 12
+#define CERT_RDN_UTF8_STRING 13
+#define CERT_RDN_TYPE_MASK 0x000000ff
+#define CERT_RDN_FLAGS_MASK 0xff000000
+#define CERT_RDN_ENABLE_T61_UNICODE_FLAG 0x80000000
+#define CERT_RDN_DISABLE_CHECK_TYPE_FLAG 0x40000000
+#define CERT_RDN_ENABLE_UTF8_UNICODE_FLAG 0x20000000
+#define CERT_RDN_FORCE_UTF8_UNICODE_FLAG 0x10000000
+#define CERT_RDN_DISABLE_IE4_UTF8_FLAG 0x01000000
+
+// Where X509_UNICODE_NAME found a character its value's type cannot hold: the size holds
+// the relative name's, the attribute's and the character's index.
+#define CERT_UNICODE_RDN_ERR_INDEX_MASK 0x3ff
+#define CERT_UNICODE_RDN_ERR_INDEX_SHIFT 22
+#define CERT_UNICODE_ATTR_ERR_INDEX_MASK 0x3f
+#define CERT_UNICODE_ATTR_ERR_INDEX_SHIFT 16
+#define CERT_UNICODE_VALUE_ERR_INDEX_MASK 0xffff
+#define CERT_UNICODE_VALUE_ERR_INDEX_SHIFT 0
+
+// ---- requests, signed content, usages, constraints, attributes ----
+typedef struct _CRYPT_ATTRIBUTE {
+  LPSTR pszObjId;
+  DWORD cValue;
+  PCRYPT_ATTR_BLOB rgValue;
+} CRYPT_ATTRIBUTE, *PCRYPT_ATTRIBUTE;
+
+typedef struct _CRYPT_ATTRIBUTES {
+  DWORD cAttr;
+  PCRYPT_ATTRIBUTE rgAttr;
+} CRYPT_ATTRIBUTES, *PCRYPT_ATTRIBUTES;
+
+typedef struct _CERT_REQUEST_INFO {
+  DWORD dwVersion;
+  CERT_NAME_BLOB Subject;
+  CERT_PUBLIC_KEY_INFO SubjectPublicKeyInfo;
+  DWORD cAttribute;
+  PCRYPT_ATTRIBUTE rgAttribute;
+} CERT_REQUEST_INFO, *PCERT_REQUEST_INFO;
+#define CERT_REQUEST_V1 0
+
+typedef struct _CERT_SIGNED_CONTENT_INFO {
+  CRYPT_DER_BLOB ToBeSigned;
+  CRYPT_ALGORITHM_IDENTIFIER SignatureAlgorithm;
+  CRYPT_BIT_BLOB Signature;
+} CERT_SIGNED_CONTENT_INFO, *PCERT_SIGNED_CONTENT_INFO;
+
+typedef struct _CTL_USAGE {
+  DWORD cUsageIdentifier;
+  LPSTR* rgpszUsageIdentifier;
+} CTL_USAGE, *PCTL_USAGE, CERT_ENHKEY_USAGE, *PCERT_ENHKEY_USAGE;
+
+typedef struct _CERT_BASIC_CONSTRAINTS2_INFO {
+  BOOL fCA;
+  BOOL fPathLenConstraint;
+  DWORD dwPathLenConstraint;
+} CERT_BASIC_CONSTRAINTS2_INFO, *PCERT_BASIC_CONSTRAINTS2_INFO;
+
+typedef struct _CRYPT_SEQUENCE_OF_ANY {
+  DWORD cValue;
+  PCRYPT_DER_BLOB rgValue;
+} CRYPT_SEQUENCE_OF_ANY, *PCRYPT_SEQUENCE_OF_ANY;
+
+#define CERT_DIGITAL_SIGNATURE_KEY_USAGE 0x80
+#define CERT_NON_REPUDIATION_KEY_USAGE 0x40
+#define CERT_KEY_ENCIPHERMENT_KEY_USAGE 0x20
+#define CERT_DATA_ENCIPHERMENT_KEY_USAGE 0x10
+#define CERT_KEY_AGREEMENT_KEY_USAGE 0x08
+#define CERT_KEY_CERT_SIGN_KEY_USAGE 0x04
+#define CERT_CRL_SIGN_KEY_USAGE 0x02
+
+// ---- CryptEncodeObjectEx, CryptDecodeObjectEx ----
+typedef LPVOID(WINAPI* PFN_CRYPT_ALLOC)(size_t cbSize);
+typedef void(WINAPI* PFN_CRYPT_FREE)(LPVOID pv);
+
+typedef struct _CRYPT_ENCODE_PARA {
+  DWORD cbSize;
+  PFN_CRYPT_ALLOC pfnAlloc;
+  PFN_CRYPT_FREE pfnFree;
+} CRYPT_ENCODE_PARA, *PCRYPT_ENCODE_PARA;
+
+typedef struct _CRYPT_DECODE_PARA {
+  DWORD cbSize;
+  PFN_CRYPT_ALLOC pfnAlloc;
+  PFN_CRYPT_FREE pfnFree;
+} CRYPT_DECODE_PARA, *PCRYPT_DECODE_PARA;
+
+#define CRYPT_ENCODE_NO_SIGNATURE_BYTE_REVERSAL_FLAG 0x8
+#define CRYPT_ENCODE_ALLOC_FLAG 0x8000
+#define CRYPT_UNICODE_NAME_ENCODE_ENABLE_T61_UNICODE_FLAG CERT_RDN_ENABLE_T61_UNICODE_FLAG
+#define CRYPT_UNICODE_NAME_ENCODE_ENABLE_UTF8_UNICODE_FLAG CERT_RDN_ENABLE_UTF8_UNICODE_FLAG
+#define CRYPT_UNICODE_NAME_ENCODE_FORCE_UTF8_UNICODE_FLAG CERT_RDN_FORCE_UTF8_UNICODE_FLAG
+#define CRYPT_UNICODE_NAME_ENCODE_DISABLE_CHECK_TYPE_FLAG CERT_RDN_DISABLE_CHECK_TYPE_FLAG
+
+#define CRYPT_DECODE_NOCOPY_FLAG 0x1
+#define CRYPT_DECODE_TO_BE_SIGNED_FLAG 0x2
+#define CRYPT_DECODE_SHARE_OID_STRING_FLAG 0x4
+#define CRYPT_DECODE_NO_SIGNATURE_BYTE_REVERSAL_FLAG 0x8
+#define CRYPT_DECODE_ALLOC_FLAG 0x8000
+#define CRYPT_UNICODE_NAME_DECODE_DISABLE_IE4_UTF8_FLAG CERT_RDN_DISABLE_IE4_UTF8_FLAG
+
+// Structure types: small numbers, or the OID of what an extension or attribute holds.
+#define X509_CERT ((LPCSTR)1)
+#define X509_CERT_TO_BE_SIGNED ((LPCSTR)2)
+#define X509_CERT_CRL_TO_BE_SIGNED ((LPCSTR)3)
+#define X509_CERT_REQUEST_TO_BE_SIGNED ((LPCSTR)4)
+#define X509_EXTENSIONS ((LPCSTR)5)
+#define X509_NAME_VALUE ((LPCSTR)6)
+#define X509_ANY_STRING X509_NAME_VALUE
+#define X509_NAME ((LPCSTR)7)
+#define X509_PUBLIC_KEY_INFO ((LPCSTR)8)
+#define X509_KEY_USAGE ((LPCSTR)14)
+#define X509_BASIC_CONSTRAINTS2 ((LPCSTR)15)
+#define PKCS_UTC_TIME ((LPCSTR)17)
+#define RSA_CSP_PUBLICKEYBLOB ((LPCSTR)19)
+#define X509_UNICODE_NAME ((LPCSTR)20)
+#define PKCS_ATTRIBUTE ((LPCSTR)22)
+#define X509_UNICODE_NAME_VALUE ((LPCSTR)24)
+#define X509_UNICODE_ANY_STRING X509_UNICODE_NAME_VALUE
+#define X509_OCTET_STRING ((LPCSTR)25)
+#define X509_BITS ((LPCSTR)26)
+#define X509_INTEGER ((LPCSTR)27)
+#define X509_MULTI_BYTE_INTEGER ((LPCSTR)28)
+#define X509_CHOICE_OF_TIME ((LPCSTR)30)
+#define X509_SEQUENCE_OF_ANY ((LPCSTR)34)
+#define X509_ENHANCED_KEY_USAGE ((LPCSTR)36)
+#define PKCS_ATTRIBUTES ((LPCSTR)48)
+
+// ---- object identifiers ----
+#define szOID_RSA_RSA "1.2.840.113549.1.1.1"
+#define szOID_RSA_MD5RSA "1.2.840.113549.1.1.4"
+#define szOID_RSA_SHA1RSA "1.2.840.113549.1.1.5"
+#define szOID_RSA_SHA256RSA "1.2.840.113549.1.1.11"
+#define szOID_RSA_SHA384RSA "1.2.840.113549.1.1.12"
+#define szOID_RSA_SHA512RSA "1.2.840.113549.1.1.13"
+#define szOID_OIWSEC_sha1 "1.3.14.3.2.26"
+#define szOID_OIWSEC_sha1RSASign "1.3.14.3.2.29"
+#define szOID_RSA_MD5 "1.2.840.113549.2.5"
+#define szOID_NIST_sha256 "2.16.840.1.101.3.4.2.1"
+#define szOID_NIST_sha384 "2.16.840.1.101.3.4.2.2"
+#define szOID_NIST_sha512 "2.16.840.1.101.3.4.2.3"
+#define szOID_RSA_data "1.2.840.113549.1.7.1"
+#define szOID_RSA_signedData "1.2.840.113549.1.7.2"
+#define szOID_RSA_emailAddr "1.2.840.113549.1.9.1"
+#define szOID_RSA_signingTime "1.2.840.113549.1.9.5"
+#define szOID_RSA_certExtensions "1.2.840.113549.1.9.14"
+#define szOID_CERT_EXTENSIONS "1.3.6.1.4.1.311.2.1.14"
+#define szOID_COMMON_NAME "2.5.4.3"
+#define szOID_SUR_NAME "2.5.4.4"
+#define szOID_DEVICE_SERIAL_NUMBER "2.5.4.5"
+#define szOID_COUNTRY_NAME "2.5.4.6"
+#define szOID_LOCALITY_NAME "2.5.4.7"
+#define szOID_STATE_OR_PROVINCE_NAME "2.5.4.8"
+#define szOID_STREET_ADDRESS "2.5.4.9"
+#define szOID_ORGANIZATION_NAME "2.5.4.10"
+#define szOID_ORGANIZATIONAL_UNIT_NAME "2.5.4.11"
+#define szOID_TITLE "2.5.4.12"
+#define szOID_GIVEN_NAME "2.5.4.42"
+#define szOID_INITIALS "2.5.4.43"
+#define szOID_DOMAIN_COMPONENT "0.9.2342.19200300.100.1.25"
+#define szOID_SUBJECT_KEY_IDENTIFIER "2.5.29.14"
+#define szOID_KEY_USAGE "2.5.29.15"
+#define szOID_SUBJECT_ALT_NAME2 "2.5.29.17"
+#define szOID_BASIC_CONSTRAINTS2 "2.5.29.19"
+#define szOID_ENHANCED_KEY_USAGE "2.5.29.37"
+#define szOID_PKIX_KP_SERVER_AUTH "1.3.6.1.5.5.7.3.1"
+#define szOID_PKIX_KP_CLIENT_AUTH "1.3.6.1.5.5.7.3.2"
 
 typedef struct _CERT_CONTEXT {
   DWORD dwCertEncodingType;
@@ -326,8 +567,17 @@ typedef struct _CRYPT_KEY_PROV_INFO {
 #define CRYPT_E_EXISTS _HRESULT_TYPEDEF_(0x80092005L)
 #define CRYPT_E_NO_MATCH _HRESULT_TYPEDEF_(0x80092009L)
 #define CRYPT_E_INVALID_X500_STRING _HRESULT_TYPEDEF_(0x80092023L)
+#define CRYPT_E_UNKNOWN_ALGO _HRESULT_TYPEDEF_(0x80091002L)
+#define CRYPT_E_INVALID_NUMERIC_STRING _HRESULT_TYPEDEF_(0x80092020L)
+#define CRYPT_E_INVALID_PRINTABLE_STRING _HRESULT_TYPEDEF_(0x80092021L)
+#define CRYPT_E_INVALID_IA5_STRING _HRESULT_TYPEDEF_(0x80092022L)
+#define CRYPT_E_NOT_CHAR_STRING _HRESULT_TYPEDEF_(0x80092024L)
+#define CRYPT_E_ASN1_ERROR _HRESULT_TYPEDEF_(0x80093100L)
 #define CRYPT_E_ASN1_EOD _HRESULT_TYPEDEF_(0x80093102L)
+#define CRYPT_E_ASN1_CORRUPT _HRESULT_TYPEDEF_(0x80093103L)
+#define CRYPT_E_ASN1_LARGE _HRESULT_TYPEDEF_(0x80093104L)
 #define CRYPT_E_ASN1_BADTAG _HRESULT_TYPEDEF_(0x8009310BL)
+#define CRYPT_E_ASN1_CHOICE _HRESULT_TYPEDEF_(0x8009310CL)
 #define E_ACCESSDENIED _HRESULT_TYPEDEF_(0x80070005L)
 
 PW_EXTERN_C HCERTSTORE WINAPI CertOpenStore(LPCSTR lpszStoreProvider, DWORD dwEncodingType,
@@ -365,5 +615,70 @@ PW_EXTERN_C BOOL WINAPI CertStrToNameA(DWORD dwCertEncodingType, LPCSTR pszX500,
 PW_EXTERN_C BOOL WINAPI CryptStringToBinaryA(LPCSTR pszString, DWORD cchString, DWORD dwFlags,
                                              BYTE* pbBinary, DWORD* pcbBinary, DWORD* pdwSkip,
                                              DWORD* pdwFlags);
+PW_EXTERN_C BOOL WINAPI CryptEncodeObjectEx(DWORD dwCertEncodingType, LPCSTR lpszStructType,
+                                            const void* pvStructInfo, DWORD dwFlags,
+                                            PCRYPT_ENCODE_PARA pEncodePara, void* pvEncoded,
+                                            DWORD* pcbEncoded);
+PW_EXTERN_C BOOL WINAPI CryptEncodeObject(DWORD dwCertEncodingType, LPCSTR lpszStructType,
+                                          const void* pvStructInfo, BYTE* pbEncoded,
+                                          DWORD* pcbEncoded);
+PW_EXTERN_C BOOL WINAPI CryptDecodeObjectEx(DWORD dwCertEncodingType, LPCSTR lpszStructType,
+                                            const BYTE* pbEncoded, DWORD cbEncoded, DWORD dwFlags,
+                                            PCRYPT_DECODE_PARA pDecodePara, void* pvStructInfo,
+                                            DWORD* pcbStructInfo);
+PW_EXTERN_C BOOL WINAPI CryptDecodeObject(DWORD dwCertEncodingType, LPCSTR lpszStructType,
+                                          const BYTE* pbEncoded, DWORD cbEncoded, DWORD dwFlags,
+                                          void* pvStructInfo, DWORD* pcbStructInfo);
+PW_EXTERN_C PCERT_EXTENSION WINAPI CertFindExtension(LPCSTR pszObjId, DWORD cExtensions,
+                                                     CERT_EXTENSION rgExtensions[]);
+PW_EXTERN_C BOOL WINAPI CertCompareCertificateName(DWORD dwCertEncodingType,
+                                                   PCERT_NAME_BLOB pCertName1,
+                                                   PCERT_NAME_BLOB pCertName2);
+PW_EXTERN_C BOOL WINAPI CertComparePublicKeyInfo(DWORD dwCertEncodingType,
+                                                 PCERT_PUBLIC_KEY_INFO pPublicKey1,
+                                                 PCERT_PUBLIC_KEY_INFO pPublicKey2);
+PW_EXTERN_C BOOL WINAPI CryptExportPublicKeyInfo(HCRYPTPROV_OR_NCRYPT_KEY_HANDLE hCryptProv,
+                                                 DWORD dwKeySpec, DWORD dwCertEncodingType,
+                                                 PCERT_PUBLIC_KEY_INFO pInfo, DWORD* pcbInfo);
+PW_EXTERN_C BOOL WINAPI CryptExportPublicKeyInfoEx(HCRYPTPROV_OR_NCRYPT_KEY_HANDLE hCryptProv,
+                                                   DWORD dwKeySpec, DWORD dwCertEncodingType,
+                                                   LPSTR pszPublicKeyObjId, DWORD dwFlags,
+                                                   void* pvAuxInfo, PCERT_PUBLIC_KEY_INFO pInfo,
+                                                   DWORD* pcbInfo);
+PW_EXTERN_C BOOL WINAPI CryptImportPublicKeyInfo(HCRYPTPROV hCryptProv, DWORD dwCertEncodingType,
+                                                 PCERT_PUBLIC_KEY_INFO pInfo, HCRYPTKEY* phKey);
+PW_EXTERN_C BOOL WINAPI CryptImportPublicKeyInfoEx(HCRYPTPROV hCryptProv, DWORD dwCertEncodingType,
+                                                   PCERT_PUBLIC_KEY_INFO pInfo, ALG_ID aiKeyAlg,
+                                                   DWORD dwFlags, void* pvAuxInfo,
+                                                   HCRYPTKEY* phKey);
+
+// ---- signing what a certificate or a request signs ----
+#define CRYPT_VERIFY_CERT_SIGN_SUBJECT_BLOB 1
+#define CRYPT_VERIFY_CERT_SIGN_SUBJECT_CERT 2
+#define CRYPT_VERIFY_CERT_SIGN_ISSUER_PUBKEY 1
+#define CRYPT_VERIFY_CERT_SIGN_ISSUER_CERT 2
+
+PW_EXTERN_C BOOL WINAPI CryptSignCertificate(HCRYPTPROV_OR_NCRYPT_KEY_HANDLE hCryptProv,
+                                             DWORD dwKeySpec, DWORD dwCertEncodingType,
+                                             const BYTE* pbEncodedToBeSigned,
+                                             DWORD cbEncodedToBeSigned,
+                                             PCRYPT_ALGORITHM_IDENTIFIER pSignatureAlgorithm,
+                                             const void* pvHashAuxInfo, BYTE* pbSignature,
+                                             DWORD* pcbSignature);
+PW_EXTERN_C BOOL WINAPI CryptSignAndEncodeCertificate(
+    HCRYPTPROV_OR_NCRYPT_KEY_HANDLE hCryptProv, DWORD dwKeySpec, DWORD dwCertEncodingType,
+    LPCSTR lpszStructType, const void* pvStructInfo,
+    PCRYPT_ALGORITHM_IDENTIFIER pSignatureAlgorithm, const void* pvHashAuxInfo, BYTE* pbEncoded,
+    DWORD* pcbEncoded);
+PW_EXTERN_C BOOL WINAPI CryptVerifyCertificateSignature(HCRYPTPROV_LEGACY hCryptProv,
+                                                        DWORD dwCertEncodingType,
+                                                        const BYTE* pbEncoded, DWORD cbEncoded,
+                                                        PCERT_PUBLIC_KEY_INFO pPublicKey);
+PW_EXTERN_C BOOL WINAPI CryptVerifyCertificateSignatureEx(HCRYPTPROV_LEGACY hCryptProv,
+                                                          DWORD dwCertEncodingType,
+                                                          DWORD dwSubjectType, void* pvSubject,
+                                                          DWORD dwIssuerType, void* pvIssuer,
+                                                          DWORD dwFlags, void* pvExtra);
+
 PW_EXTERN_C HCERTSTORE WINAPI PFXImportCertStore(CRYPT_DATA_BLOB* pPFX, LPCWSTR szPassword,
                                                  DWORD dwFlags);

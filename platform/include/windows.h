@@ -148,6 +148,9 @@ typedef struct _FILETIME {
 #define ERROR_NO_SYSTEM_RESOURCES 1450L
 #define ERROR_CANT_ACCESS_FILE 1920L
 
+// A call that reads memory it cannot reports what the processor raised there.
+#define STATUS_ACCESS_VIOLATION ((DWORD)0xC0000005L)
+
 // ---- kernel32: last error ----
 PW_EXTERN_C DWORD WINAPI GetLastError(void);
 PW_EXTERN_C void WINAPI SetLastError(DWORD dwErrCode);
@@ -155,6 +158,9 @@ PW_EXTERN_C void WINAPI SetLastError(DWORD dwErrCode);
 // ---- kernel32: time ----
 PW_EXTERN_C void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime);
 PW_EXTERN_C void WINAPI GetSystemTime(LPSYSTEMTIME lpSystemTime);
+PW_EXTERN_C void WINAPI GetSystemTimeAsFileTime(LPFILETIME lpSystemTimeAsFileTime);
+PW_EXTERN_C BOOL WINAPI SystemTimeToFileTime(const SYSTEMTIME* lpSystemTime, LPFILETIME lpFileTime);
+PW_EXTERN_C BOOL WINAPI FileTimeToSystemTime(const FILETIME* lpFileTime, LPSYSTEMTIME lpSystemTime);
 PW_EXTERN_C DWORD WINAPI GetTickCount(void);
 
 // ---- kernel32: files, folders, current directory ----
@@ -327,8 +333,7 @@ typedef struct _OSVERSIONINFOEXA {
 } OSVERSIONINFOEXA, *POSVERSIONINFOEXA, *LPOSVERSIONINFOEXA;
 
 PW_EXTERN_C BOOL WINAPI GetVolumeInformationA(LPCSTR lpRootPathName, LPSTR lpVolumeNameBuffer,
-                                              DWORD nVolumeNameSize,
-                                              LPDWORD lpVolumeSerialNumber,
+                                              DWORD nVolumeNameSize, LPDWORD lpVolumeSerialNumber,
                                               LPDWORD lpMaximumComponentLength,
                                               LPDWORD lpFileSystemFlags,
                                               LPSTR lpFileSystemNameBuffer,
@@ -353,6 +358,12 @@ PW_EXTERN_C int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR
 PW_EXTERN_C HANDLE WINAPI GetProcessHeap(void);
 PW_EXTERN_C LPVOID WINAPI HeapAlloc(HANDLE hHeap, DWORD dwFlags, SIZE_T dwBytes);
 PW_EXTERN_C BOOL WINAPI HeapFree(HANDLE hHeap, DWORD dwFlags, LPVOID lpMem);
+typedef HANDLE HLOCAL;
+#define LMEM_FIXED 0x0000
+#define LMEM_ZEROINIT 0x0040
+#define LPTR (LMEM_FIXED | LMEM_ZEROINIT)
+PW_EXTERN_C HLOCAL WINAPI LocalAlloc(UINT uFlags, SIZE_T uBytes);
+PW_EXTERN_C HLOCAL WINAPI LocalFree(HLOCAL hMem);
 #define HEAP_ZERO_MEMORY 0x00000008u
 
 // ---- the application entry point, supplied by the program ----

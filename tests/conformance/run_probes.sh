@@ -89,5 +89,9 @@ probe last_error_probe
 probe cert_probe "$here/inputs/certificate.der"
 probe com_probe
 probe process_probe
+probe encode_probe
+probe decode_probe
+probe signature_probe "$(cat "$here/inputs/key_blob.hex")"
+probe certsign_probe "$(cat "$here/inputs/key_blob.hex")"
 [ -n "$have_wine" ] || echo "Wine is not installed: compared the portable outputs only"
 exit $status

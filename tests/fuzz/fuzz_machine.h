@@ -12,7 +12,7 @@
 // connection of its own, only after an input that changed them.
 #pragma once
 
-#include "kernel32/handles.h"
+#include "machine/handles.h"
 #include "machine/machine.h"
 
 #include <windows.h>

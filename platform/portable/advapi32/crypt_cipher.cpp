@@ -17,6 +17,8 @@
 #include "advapi32/crypt_objects.h"
 #include "machine/faults.h"
 
+#include "machine/ossl.h"
+
 #include <openssl/rc2.h>
 
 #include <algorithm>

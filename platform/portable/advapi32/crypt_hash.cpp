@@ -1,5 +1,6 @@
-// CryptoAPI hashes (MD5 and SHA-1, as the base provider offers them) over OpenSSL.
-// Taking the value finishes a hash: it can be read again, but no data may be added.
+// CryptoAPI hashes over OpenSSL: MD5 and SHA-1 in every provider, SHA-256, SHA-384 and
+// SHA-512 in the AES provider only, as Windows' providers offer them. Taking the value (or
+// signing the hash) finishes it: the value can be read again, but no data may be added.
 //
 // The digests come from libcrypto's own MD5 and SHA-1 functions, as RC2's block does
 // (crypt_cipher.cpp): through EVP, each run that hashes would first load and set up a
@@ -12,6 +13,8 @@
 #include "advapi32/crypt_objects.h"
 #include "machine/faults.h"
 
+#include "machine/ossl.h"
+
 #include <openssl/md5.h>
 #include <openssl/sha.h>
 
@@ -22,6 +25,8 @@ namespace pw::crypt {
 struct DigestState {  // the running state of the hash's algorithm (Hash::alg)
   MD5_CTX md5{};
   SHA_CTX sha1{};
+  SHA256_CTX sha256{};
+  SHA512_CTX sha512{};  // SHA-384 too
 };
 
 void DigestStateFree::operator()(DigestState* d) const { delete d; }
@@ -36,41 +41,92 @@ constexpr DWORD kUserData = 0x1;  // CRYPT_USERDATA: accepted and ignored
 
 // The digest's size for a hash the provider offers, 0 for any other (keyed hashes,
 // MAC and HMAC, are not offered).
-DWORD digestSize(ALG_ID alg) {
+DWORD digestSize(ALG_ID alg, DWORD providerType) {
+  bool aes = providerType == PROV_RSA_AES;
   switch (alg) {
     case CALG_MD5:
       return MD5_DIGEST_LENGTH;
     case CALG_SHA1:
       return SHA_DIGEST_LENGTH;
+    case CALG_SHA_256:
+      return aes ? SHA256_DIGEST_LENGTH : 0;
+    case CALG_SHA_384:
+      return aes ? SHA384_DIGEST_LENGTH : 0;
+    case CALG_SHA_512:
+      return aes ? SHA512_DIGEST_LENGTH : 0;
     default:
       return 0;
   }
 }
 
 void start(Hash& hash) {
-  if (hash.alg == CALG_MD5)
-    MD5_Init(&hash.digest->md5);
-  else
-    SHA1_Init(&hash.digest->sha1);
+  DigestState& d = *hash.digest;
+  switch (hash.alg) {
+    case CALG_MD5:
+      MD5_Init(&d.md5);
+      break;
+    case CALG_SHA_256:
+      SHA256_Init(&d.sha256);
+      break;
+    case CALG_SHA_384:
+      SHA384_Init(&d.sha512);
+      break;
+    case CALG_SHA_512:
+      SHA512_Init(&d.sha512);
+      break;
+    default:
+      SHA1_Init(&d.sha1);
+  }
 }
 
 void update(Hash& hash, const BYTE* data, DWORD len) {
-  if (hash.alg == CALG_MD5)
-    MD5_Update(&hash.digest->md5, data, len);
-  else
-    SHA1_Update(&hash.digest->sha1, data, len);
-}
-
-void finish(Hash& hash) {
-  if (hash.finished) return;
-  if (hash.alg == CALG_MD5)
-    MD5_Final(hash.value.data(), &hash.digest->md5);
-  else
-    SHA1_Final(hash.value.data(), &hash.digest->sha1);
-  hash.finished = true;
+  DigestState& d = *hash.digest;
+  switch (hash.alg) {
+    case CALG_MD5:
+      MD5_Update(&d.md5, data, len);
+      break;
+    case CALG_SHA_256:
+      SHA256_Update(&d.sha256, data, len);
+      break;
+    case CALG_SHA_384:
+      SHA384_Update(&d.sha512, data, len);
+      break;
+    case CALG_SHA_512:
+      SHA512_Update(&d.sha512, data, len);
+      break;
+    default:
+      SHA1_Update(&d.sha1, data, len);
+  }
 }
 
 }  // namespace
+
+namespace pw::crypt {
+
+void finishHash(Hash& hash) {
+  if (hash.finished) return;
+  DigestState& d = *hash.digest;
+  BYTE* out = hash.value.data();
+  switch (hash.alg) {
+    case CALG_MD5:
+      MD5_Final(out, &d.md5);
+      break;
+    case CALG_SHA_256:
+      SHA256_Final(out, &d.sha256);
+      break;
+    case CALG_SHA_384:
+      SHA384_Final(out, &d.sha512);
+      break;
+    case CALG_SHA_512:
+      SHA512_Final(out, &d.sha512);
+      break;
+    default:
+      SHA1_Final(out, &d.sha1);
+  }
+  hash.finished = true;
+}
+
+}  // namespace pw::crypt
 
 namespace pw::crypt {
 
@@ -88,9 +144,10 @@ BOOL WINAPI CryptCreateHash(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTKEY hKey, DWOR
                             HCRYPTHASH* phHash) {
   if (auto fault = pw::faults::injected(pw::faults::Point::CryptCreateHash)) return fail(*fault);
   return pw::guarded(FALSE, NTE_NO_MEMORY, [&]() -> BOOL {
-    if (!objectFor<pw::crypt::Provider>(hProv) || !phHash) return fail(ERROR_INVALID_PARAMETER);
+    auto* provider = objectFor<pw::crypt::Provider>(hProv);
+    if (!provider || !phHash) return fail(ERROR_INVALID_PARAMETER);
     if (dwFlags) return fail(NTE_BAD_FLAGS);
-    DWORD size = digestSize(Algid);
+    DWORD size = digestSize(Algid, provider->type);
     if (!size) return fail(NTE_BAD_ALGID);
 
     auto hash = std::make_unique<Hash>();
@@ -124,7 +181,7 @@ BOOL WINAPI CryptGetHashParam(HCRYPTHASH hHash, DWORD dwParam, BYTE* pbData, DWO
       case HP_HASHSIZE:
         return copyOut(pbData, pdwDataLen, &hash->size, sizeof(DWORD));
       case HP_HASHVAL:
-        finish(*hash);
+        pw::crypt::finishHash(*hash);
         return copyOut(pbData, pdwDataLen, hash->value.data(), hash->size);
       default:
         return fail(NTE_BAD_TYPE);

@@ -8,8 +8,8 @@
 
 #include <wincrypt.h>
 
-#include "kernel32/handles.h"
 #include "machine/guard.h"
+#include "machine/handles.h"
 
 #include <array>
 #include <memory>
@@ -29,13 +29,15 @@ inline constexpr DWORD kRc2StrongBits = 128;
 inline constexpr DWORD kSaltedKeyBytes = 16;
 inline constexpr DWORD kBlockBytes = 8;
 
-// The machine's full RSA providers: base, strong (the type's default) and enhanced. They
-// share the key sets and differ in their keys' default and largest lengths, and in what
-// becomes of an RC2 key's salt.
+// The machine's RSA providers: of the full RSA type base, strong (the type's default) and
+// enhanced; of the AES type the AES provider, which keys as the enhanced one does and alone
+// hashes with SHA-2. They share the key sets and differ in their keys' default and largest
+// lengths, and in what becomes of an RC2 key's salt.
 enum class Personality : uint8_t { Base, Strong, Enhanced };
 
 struct Provider : handles::ObjectOf<handles::Kind::CryptProvider> {
   const char* name = MS_DEF_PROV_A;  // as PP_NAME reports it
+  DWORD type = PROV_RSA_FULL;
   Personality personality = Personality::Base;
   bool base() const { return personality == Personality::Base; }  // the base provider's limits
   std::string container;                                          // empty for a verify context
@@ -108,6 +110,8 @@ bool setupKey(Key& key);
 
 // Adds data to a hash on behalf of CryptEncrypt and CryptDecrypt.
 bool hashPlaintext(HCRYPTHASH hash, const BYTE* data, DWORD len);
+// Takes a hash's value (Hash::value, Hash::size); later data is refused.
+void finishHash(Hash& hash);
 
 // A handle to a new RSA key object of the context `provider` over a PRIVATEKEYBLOB or
 // PUBLICKEYBLOB, in `out`.

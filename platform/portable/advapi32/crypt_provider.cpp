@@ -1,5 +1,6 @@
 // CryptoAPI provider contexts: the machine's full RSA providers (base, strong and
-// enhanced), verify contexts, and named key containers (advapi32/key_container.h).
+// enhanced) and its AES provider, verify contexts, and named key containers
+// (advapi32/key_container.h), which all four share.
 #include <windows.h>
 
 #include <wincrypt.h>
@@ -9,7 +10,7 @@
 #include "machine/faults.h"
 #include "machine/machine.h"
 
-#include <openssl/rand.h>
+#include "machine/ossl.h"
 
 #include <strings.h>
 #include <cstring>
@@ -21,23 +22,26 @@ using namespace pw::crypt;  // the provider's own names, in every CryptoAPI file
 constexpr DWORD kMaxProvType = 999;
 constexpr size_t kMaxContainerName = 255;
 
-// The full RSA providers by name, the type's default first.
-const char* const kProviders[] = {MS_STRONG_PROV_A, MS_ENHANCED_PROV_A, MS_DEF_PROV_A};
+struct Known {
+  const char* name;
+  DWORD type;
+  Personality personality;
+};
+// The providers by name, each type's default first.
+const Known kProviders[] = {{MS_STRONG_PROV_A, PROV_RSA_FULL, Personality::Strong},
+                            {MS_ENHANCED_PROV_A, PROV_RSA_FULL, Personality::Enhanced},
+                            {MS_DEF_PROV_A, PROV_RSA_FULL, Personality::Base},
+                            {MS_ENH_RSA_AES_PROV_A, PROV_RSA_AES, Personality::Enhanced}};
 
 // Of a container name, the longest the providers take, and the size PP_ENUMCONTAINERS
 // gives as the room any name needs, its terminator included.
 constexpr DWORD kEnumeratedNameRoom = MAX_PATH + 1;
 
-Personality personalityOf(const char* name) {
-  return std::strcmp(name, MS_DEF_PROV_A) == 0        ? Personality::Base
-         : std::strcmp(name, MS_ENHANCED_PROV_A) == 0 ? Personality::Enhanced
-                                                      : Personality::Strong;
-}
-
-BOOL succeed(HCRYPTPROV* out, const char* name, const std::string& container, DWORD flags) {
+BOOL succeed(HCRYPTPROV* out, const Known& known, const std::string& container, DWORD flags) {
   auto provider = std::make_unique<Provider>();
-  provider->name = name;
-  provider->personality = personalityOf(name);
+  provider->name = known.name;
+  provider->type = known.type;
+  provider->personality = known.personality;
   provider->container = container;
   provider->flags = flags;
   if (!pw::crypt::handOut(std::move(provider), out)) return FALSE;
@@ -56,16 +60,13 @@ BOOL WINAPI CryptAcquireContextA(HCRYPTPROV* phProv, LPCSTR szContainer, LPCSTR 
     if (!dwProvType || dwProvType > kMaxProvType) return fail(NTE_BAD_PROV_TYPE);
     if (!phProv) return fail(ERROR_INVALID_PARAMETER);
     // A named provider is looked up without regard to case; none is the type's default.
-    const char* provider = nullptr;
-    if (!szProvider) {
-      if (dwProvType != PROV_RSA_FULL) return fail(NTE_PROV_TYPE_NOT_DEF);
-      provider = kProviders[0];
-    } else {
-      for (const char* known : kProviders)
-        if (strcasecmp(szProvider, known) == 0) provider = known;
-      if (!provider) return fail(NTE_KEYSET_NOT_DEF);
-      if (dwProvType != PROV_RSA_FULL) return fail(NTE_PROV_TYPE_NO_MATCH);
-    }
+    const Known* found = nullptr;
+    for (const Known& known : kProviders)
+      if (szProvider ? strcasecmp(szProvider, known.name) == 0 : known.type == dwProvType && !found)
+        found = &known;
+    if (!found) return fail(szProvider ? NTE_KEYSET_NOT_DEF : NTE_PROV_TYPE_NOT_DEF);
+    if (found->type != dwProvType) return fail(NTE_PROV_TYPE_NO_MATCH);
+    const Known& provider = *found;
 
     bool named = szContainer && *szContainer;
     if (named && (std::strlen(szContainer) > kMaxContainerName || std::strchr(szContainer, '\\')))

@@ -9,6 +9,7 @@
 
 #include "advapi32/crypt_objects.h"
 #include "advapi32/key_container.h"
+#include "machine/ossl.h"
 
 #include <openssl/evp.h>
 #include <openssl/rsa.h>
@@ -54,11 +55,11 @@ DWORD declaredBits(std::string_view blob) {
 }
 
 pw::crypt::Pkey generate(DWORD bits) {
-  EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr);
+  pw::ossl::PkeyContext ctx(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
   EVP_PKEY* key = nullptr;
-  if (ctx && EVP_PKEY_keygen_init(ctx) > 0 && EVP_PKEY_CTX_set_rsa_keygen_bits(ctx, int(bits)) > 0)
-    EVP_PKEY_generate(ctx, &key);
-  EVP_PKEY_CTX_free(ctx);
+  if (ctx && EVP_PKEY_keygen_init(ctx.get()) > 0 &&
+      EVP_PKEY_CTX_set_rsa_keygen_bits(ctx.get(), int(bits)) > 0)
+    EVP_PKEY_generate(ctx.get(), &key);
   return pw::crypt::Pkey(key);
 }
 

@@ -4,7 +4,7 @@
 #include "advapi32/hive_vfs.h"
 #include "advapi32/lock_wait.h"
 
-#include "kernel32/codepage.h"
+#include "machine/codepage.h"
 #include "machine/host_calls.h"
 #include "machine/machine.h"
 
@@ -97,6 +97,15 @@ class Query {
   }
   sqlite3_stmt* s_;
 };
+
+// A subkey's row as enumKey and nextKey select it: name, class, last write.
+void readSubKey(sqlite3_stmt* s, SubKeyRecord* subKey) {
+  subKey->name = codepage::utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+  const unsigned char* className = sqlite3_column_text(s, 1);
+  subKey->className =
+      className ? codepage::utf8ToAnsi(reinterpret_cast<const char*>(className)) : "";
+  subKey->written = sqlite3_column_int64(s, 2);
+}
 
 // A blob column's bytes; an empty blob comes back from SQLite as a null pointer.
 void columnBytes(sqlite3_stmt* s, int column, std::string* out) {
@@ -511,11 +520,23 @@ LONG Hive::enumKey(int64_t key, DWORD index, SubKeyRecord* subKey) {
     if (!s) return ERROR_REGISTRY_IO_FAILED;
     int rc = sqlite3_step(s);
     if (rc == SQLITE_ROW) {
-      subKey->name = codepage::utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
-      const unsigned char* className = sqlite3_column_text(s, 1);
-      subKey->className =
-          className ? codepage::utf8ToAnsi(reinterpret_cast<const char*>(className)) : "";
-      subKey->written = sqlite3_column_int64(s, 2);
+      readSubKey(s, subKey);
+      return ERROR_SUCCESS;
+    }
+    return rc == SQLITE_DONE ? ERROR_NO_MORE_ITEMS : status(rc);
+  });
+}
+
+LONG Hive::nextKey(int64_t key, std::string_view previous, SubKeyRecord* subKey) {
+  return read([&]() -> LONG {
+    if (LONG st = keyExists(key)) return st;
+    Query s(stmt("SELECT name, class, written FROM keys WHERE parent = ?1 AND fold > ?2 "
+                 "ORDER BY fold LIMIT 1"),
+            key, codepage::foldAnsi(previous));
+    if (!s) return ERROR_REGISTRY_IO_FAILED;
+    int rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW) {
+      readSubKey(s, subKey);
       return ERROR_SUCCESS;
     }
     return rc == SQLITE_DONE ? ERROR_NO_MORE_ITEMS : status(rc);
@@ -536,26 +557,6 @@ LONG Hive::enumValue(int64_t key, DWORD index, ValueRecord* value) {
       return ERROR_SUCCESS;
     }
     return rc == SQLITE_DONE ? ERROR_NO_MORE_ITEMS : status(rc);
-  });
-}
-
-LONG Hive::subKeyValues(int64_t key, std::string_view name,
-                        std::vector<std::pair<std::string, std::string>>* out) {
-  return read([&]() -> LONG {
-    if (LONG st = keyExists(key)) return st;
-    Query s(stmt("SELECT k.name, v.data FROM keys k JOIN vals v ON v.key = k.id AND v.fold = ?2 "
-                 "WHERE k.parent = ?1 ORDER BY k.fold"),
-            key, codepage::foldAnsi(name));
-    if (!s) return ERROR_REGISTRY_IO_FAILED;
-    int rc;
-    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-      std::string data;
-      columnBytes(s, 1, &data);
-      out->emplace_back(
-          codepage::utf8ToAnsi(reinterpret_cast<const char*>(sqlite3_column_text(s, 0))),
-          std::move(data));
-    }
-    return rc == SQLITE_DONE ? ERROR_SUCCESS : status(rc);
   });
 }
 

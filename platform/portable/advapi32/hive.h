@@ -72,11 +72,10 @@ class Hive {
   LONG deleteValue(int64_t key, std::string_view name);
   LONG enumKey(int64_t key, DWORD index, std::string* name);
   LONG enumKey(int64_t key, DWORD index, SubKeyRecord* subKey);
+  // The subkey that follows `previous` in enumeration order: what enumKey answers for
+  // the next index, found through the index rather than by counting.
+  LONG nextKey(int64_t key, std::string_view previous, SubKeyRecord* subKey);
   LONG enumValue(int64_t key, DWORD index, ValueRecord* value);
-  // Every subkey of `key` that has a value named `name`, in enumeration order, with
-  // that value's data: one query where enumerating key by key would take one a key.
-  LONG subKeyValues(int64_t key, std::string_view name,
-                    std::vector<std::pair<std::string, std::string>>* out);
   // Deletes the key at `path` below `from` (a leaf, not owned by the system): the
   // lookup and the deletion in one transaction.
   LONG deleteKey(int64_t from, const std::vector<std::string>& path);

@@ -1,7 +1,5 @@
 #include "advapi32/hive_layout.h"
 
-#include "machine/first_boot.h"
-
 #include <sqlite3.h>
 #include <time.h>
 
@@ -69,7 +67,7 @@ int layOutMachine(sqlite3* db, bool fresh) {
   if (int rc = exec(db, kMachineRoots)) return rc;
   int64_t platform = single(db, kPlatformKey, 0);
   int rc = platform ? markSubtreeSystemOwned(db, platform) : SQLITE_CORRUPT;
-  if (rc == SQLITE_OK && fresh) rc = pw::machine::registerBuiltinClasses(db);
+  if (rc == SQLITE_OK && fresh) rc = writeSetupValues(db);
   return rc;
 }
 

@@ -39,6 +39,10 @@ int layoutVersion(sqlite3* db);
 // Lays out the hive or brings it up to kLayoutVersion; an SQLite result code.
 int layOutHive(sqlite3* db, HiveId id);
 
+// Writes what the workstation's setup leaves in a fresh machine hive
+// (machine/setup.h), inside the caller's write transaction; an SQLite result code.
+int writeSetupValues(sqlite3* db);
+
 // Marks the key `id` and every key below it as owned by the system, inside the
 // caller's write transaction; an SQLite result code.
 int markSubtreeSystemOwned(sqlite3* db, int64_t id);

@@ -5,7 +5,7 @@
 #include "machine/host_calls.h"
 #include "machine/machine.h"
 
-#include <openssl/evp.h>
+#include "machine/ossl.h"
 
 #include <sys/stat.h>
 
@@ -51,8 +51,6 @@ void restrictToOwner(DWORD flags) {
 }
 
 }  // namespace
-
-void PkeyFree::operator()(EVP_PKEY* k) const { EVP_PKEY_free(k); }
 
 HKEY keySetRoot(DWORD flags) {
   return (flags & CRYPT_MACHINE_KEYSET) ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;

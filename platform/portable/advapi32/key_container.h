@@ -10,19 +10,15 @@
 
 #include <wincrypt.h>
 
-#include <memory>
+#include "machine/ossl.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
 
-typedef struct evp_pkey_st EVP_PKEY;
-
 namespace pw::crypt {
 
-struct PkeyFree {
-  void operator()(EVP_PKEY* k) const;
-};
-using Pkey = std::unique_ptr<EVP_PKEY, PkeyFree>;
+using ossl::Pkey;
 
 struct StoredPair {
   std::string blob;  // PRIVATEKEYBLOB

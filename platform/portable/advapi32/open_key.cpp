@@ -1,7 +1,7 @@
 #include "advapi32/open_key.h"
 
 #include "advapi32/key_path.h"
-#include "kernel32/codepage.h"
+#include "machine/codepage.h"
 
 #include <unistd.h>
 #include <cstdint>

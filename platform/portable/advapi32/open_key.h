@@ -8,7 +8,7 @@
 #include <windows.h>
 
 #include "advapi32/hive.h"
-#include "kernel32/handles.h"
+#include "machine/handles.h"
 
 #include <string>
 #include <vector>
@@ -25,6 +25,11 @@ struct OpenKey {
 
 struct KeyObject : pw::handles::ObjectOf<pw::handles::Kind::RegistryKey> {
   OpenKey key;
+  // The subkey RegEnumKeyExA answered last through this handle, so that the next index
+  // costs one look-up in the index rather than a count from the start: a store of ten
+  // thousand certificates is read by enumerating its keys.
+  DWORD lastIndex = 0;
+  std::string lastName;
 };
 
 constexpr REGSAM kWriteRights =

@@ -106,8 +106,17 @@ LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpc
       if (dwIndex >= names.size()) return ERROR_NO_MORE_ITEMS;
       subKey.name = names[dwIndex];
       subKey.written = pw::registry::fileTimeNow();
-    } else if (LONG st = key.hive->enumKey(key.id, dwIndex, &subKey)) {
-      return st;
+    } else {
+      auto* object = pw::handles::objectFor<pw::registry::KeyObject>(hKey);
+      bool follows =
+          object && dwIndex && !object->lastName.empty() && object->lastIndex == dwIndex - 1;
+      if (LONG st = follows ? key.hive->nextKey(key.id, object->lastName, &subKey)
+                            : key.hive->enumKey(key.id, dwIndex, &subKey))
+        return st;
+      if (object) {
+        object->lastIndex = dwIndex;
+        object->lastName = subKey.name;
+      }
     }
     if (lpftLastWriteTime) *lpftLastWriteTime = fileTime(subKey.written);
     if (subKey.name.size() >= *lpcchName ||

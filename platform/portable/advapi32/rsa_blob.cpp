@@ -5,13 +5,11 @@
 // clear keeps the width the blob declared, as the providers keep it.
 #include "advapi32/key_container.h"
 
-#include <openssl/bn.h>
+#include "machine/ossl.h"
+
 #include <openssl/core_names.h>
-#include <openssl/evp.h>
-#include <openssl/pem.h>
 
 #include <cstring>
-#include <memory>
 
 namespace pw::crypt {
 namespace {
@@ -21,10 +19,7 @@ constexpr size_t kHeaderBytes = 20;
 constexpr DWORD kPublicMagic = 0x31415352;   // "RSA1"
 constexpr DWORD kPrivateMagic = 0x32415352;  // "RSA2"
 
-struct BnFree {
-  void operator()(BIGNUM* n) const { BN_clear_free(n); }
-};
-using Bn = std::unique_ptr<BIGNUM, BnFree>;
+using Bn = ossl::SecretBignum;
 
 Bn param(EVP_PKEY* key, const char* name) {
   BIGNUM* n = nullptr;

@@ -6,7 +6,7 @@
 
 #include <wincrypt.h>
 
-#include <openssl/x509.h>
+#include "machine/ossl.h"
 
 #include <memory>
 #include <string>

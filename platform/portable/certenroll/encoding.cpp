@@ -3,13 +3,14 @@
 // requests carry (built with OpenSSL).
 #include "certenroll/enrolment.h"
 #include "certenroll/objects.h"
-#include "kernel32/codepage.h"
+#include "machine/codepage.h"
 
 #include <oleauto.h>
 
+#include "machine/ossl.h"
+
 #include <openssl/evp.h>
 #include <openssl/objects.h>
-#include <openssl/x509v3.h>
 
 #include <memory>
 

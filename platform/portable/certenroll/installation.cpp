@@ -8,8 +8,7 @@
 #include "certenroll/certificate.h"
 #include "certenroll/enrolment.h"
 
-#include <openssl/pkcs7.h>
-#include <openssl/x509v3.h>
+#include "machine/ossl.h"
 
 #include <algorithm>
 

@@ -6,6 +6,8 @@
 
 #include "advapi32/key_container.h"
 
+#include "machine/ossl.h"
+
 #include <openssl/bn.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>

@@ -6,9 +6,9 @@
 
 #include "advapi32/key_container.h"
 
+#include "machine/ossl.h"
+
 #include <openssl/evp.h>
-#include <openssl/x509.h>
-#include <openssl/x509v3.h>
 
 #include <memory>
 

@@ -6,6 +6,8 @@
 
 #include "crypt32/cert_der.h"
 
+#include "machine/ossl.h"
+
 #include <openssl/evp.h>
 
 #include <cstring>

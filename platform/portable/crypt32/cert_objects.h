@@ -12,8 +12,8 @@
 
 #include <wincrypt.h>
 
-#include "kernel32/handles.h"
 #include "machine/guard.h"
+#include "machine/handles.h"
 
 #include <array>
 #include <map>

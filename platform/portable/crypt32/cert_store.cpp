@@ -8,8 +8,7 @@
 #include "machine/faults.h"
 #include "machine/guard.h"
 
-#include "advapi32/hive.h"
-#include "kernel32/codepage.h"
+#include "machine/codepage.h"
 
 #include <strings.h>
 
@@ -29,24 +28,47 @@ HCERTSTORE failStore(DWORD code) {
   return nullptr;
 }
 
+// The value "Blob" of the subkey `name` of `parent`; false when it has none. Most
+// certificates fit the first try; a larger one is read again at its size.
+bool readBlob(HKEY parent, const char* name, std::string* blob) {
+  HKEY key;
+  if (RegOpenKeyExA(parent, name, 0, KEY_QUERY_VALUE, &key)) return false;
+  blob->resize(4096);
+  DWORD type = REG_NONE, size = DWORD(blob->size());
+  LONG st =
+      RegQueryValueExA(key, "Blob", nullptr, &type, reinterpret_cast<BYTE*>(blob->data()), &size);
+  if (st == ERROR_MORE_DATA) {
+    blob->resize(size);
+    st =
+        RegQueryValueExA(key, "Blob", nullptr, &type, reinterpret_cast<BYTE*>(blob->data()), &size);
+  }
+  RegCloseKey(key);
+  blob->resize(st == ERROR_SUCCESS ? size : 0);
+  return st == ERROR_SUCCESS;
+}
+
 // The certificates of the system store `name` in the hive of `root`, after those the
-// store has; `inherited` ones are the machine's, seen read-only through a user's store.
+// store has, in the registry's order of their keys; `inherited` ones are the machine's,
+// seen read-only through a user's store.
 void loadCertificates(Store& store, HKEY root, const std::string& name, bool inherited) {
-  auto hive = pw::registry::Hive::get(root == HKEY_LOCAL_MACHINE ? pw::registry::HiveId::Machine
-                                                                 : pw::registry::HiveId::User);
-  // The path is built a name at a time: GCC 12 destroys the strings of an initializer
-  // list wrongly when building one of them raises (an allocation that fails).
-  std::vector<std::string> path;
-  for (const char* part : {"Software", "Microsoft", "SystemCertificates"}) path.emplace_back(part);
-  path.push_back(name);
-  path.emplace_back("Certificates");
-  int64_t id;
-  if (!hive || hive->openPath(pw::registry::Hive::kRootId, path, &id)) return;
-  std::vector<std::pair<std::string, std::string>> blobs;
-  hive->subKeyValues(id, "Blob", &blobs);
-  for (const auto& [thumb, blob] : blobs)
+  HKEY certificates;
+  std::string path = kSystemCertificates + name + "\\Certificates";
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &certificates)) return;
+  struct Closer {
+    HKEY key;
+    ~Closer() { RegCloseKey(key); }
+  } closer{certificates};
+  char thumb[256];
+  std::string blob;
+  for (DWORD i = 0;; ++i) {
+    DWORD length = sizeof thumb;
+    LONG st = RegEnumKeyExA(certificates, i, thumb, &length, nullptr, nullptr, nullptr, nullptr);
+    if (st == ERROR_MORE_DATA) continue;  // no thumbprint
+    if (st != ERROR_SUCCESS) break;
+    if (!readBlob(certificates, thumb, &blob)) continue;
     if (auto context = pw::cert::deserialize(blob))
       pw::cert::addMember(store, std::move(context))->inherited = inherited;
+  }
 }
 
 // The current user's stores that also show the local machine's certificates.

@@ -14,10 +14,10 @@
 #include "machine/faults.h"
 #include "machine/guard.h"
 
-#include "kernel32/codepage.h"
+#include "machine/codepage.h"
+#include "machine/ossl.h"
 
 #include <openssl/objects.h>
-#include <openssl/x509.h>
 
 #include <algorithm>
 #include <cstring>
@@ -196,8 +196,7 @@ DWORD WINAPI CertNameToStrA(DWORD dwCertEncodingType, PCERT_NAME_BLOB pName, DWO
     std::string text;
     if (pName && (pName->pbData || !pName->cbData)) {
       const unsigned char* p = pName->pbData;
-      std::unique_ptr<X509_NAME, decltype(&X509_NAME_free)> name(
-          p ? d2i_X509_NAME(nullptr, &p, long(pName->cbData)) : nullptr, X509_NAME_free);
+      pw::ossl::Name name(p ? d2i_X509_NAME(nullptr, &p, long(pName->cbData)) : nullptr);
       if (name) text = pw::cert::render(name.get(), dwStrType);
     }
     if (!psz || !csz) return DWORD(text.size() + 1);

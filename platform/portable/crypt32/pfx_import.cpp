@@ -7,16 +7,15 @@
 
 #include <wincrypt.h>
 
-#include "advapi32/key_container.h"
 #include "crypt32/cert_objects.h"
-#include "kernel32/codepage.h"
+#include "machine/codepage.h"
 #include "machine/guard.h"
+#include "machine/ossl.h"
 
-#include <openssl/pkcs12.h>
 #include <openssl/rand.h>
-#include <openssl/x509.h>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -32,16 +31,28 @@ std::string newContainerName() {
 }
 
 std::string derOf(X509* cert) {
-  unsigned char* der = nullptr;
-  int n = i2d_X509(cert, &der);
-  std::string out = n > 0 ? std::string(reinterpret_cast<char*>(der), size_t(n)) : std::string();
-  OPENSSL_free(der);
-  return out;
+  pw::ossl::Bytes der;
+  return der.take(i2d_X509(cert, der.out()));
 }
 
-// Puts the key into a new container; the container's name, or empty on failure.
+// The key as the PRIVATEKEYBLOB of an exchange key pair; empty when it is no RSA key.
+std::string exchangeKeyBlob(EVP_PKEY* key) {
+  pw::ossl::Bio bio(BIO_new(BIO_s_mem()));
+  char* data = nullptr;
+  long length = 0;
+  if (!bio || i2b_PrivateKey_bio(bio.get(), key) <= 0 ||
+      (length = BIO_get_mem_data(bio.get(), &data)) < long(sizeof(BLOBHEADER)))
+    return {};
+  std::string blob(data, size_t(length));
+  const ALG_ID exchange = CALG_RSA_KEYX;
+  std::memcpy(blob.data() + offsetof(BLOBHEADER, aiKeyAlg), &exchange, sizeof exchange);
+  return blob;
+}
+
+// Puts the key into a new container, through the provider as any program would; the
+// container's name, or empty on failure.
 std::string importKey(EVP_PKEY* key, DWORD flags) {
-  std::string blob = pw::crypt::blobFromPkey(key, true, CALG_RSA_KEYX);
+  std::string blob = exchangeKeyBlob(key);
   if (blob.empty()) return {};
   DWORD keySet = flags & CRYPT_MACHINE_KEYSET;
   std::string name = newContainerName();
@@ -64,17 +75,6 @@ std::string importKey(EVP_PKEY* key, DWORD flags) {
   return name;
 }
 
-struct Parsed {
-  EVP_PKEY* key = nullptr;
-  X509* cert = nullptr;
-  STACK_OF(X509) * others = nullptr;
-  ~Parsed() {
-    EVP_PKEY_free(key);
-    X509_free(cert);
-    sk_X509_pop_free(others, X509_free);
-  }
-};
-
 }  // namespace
 
 HCERTSTORE WINAPI PFXImportCertStore(CRYPT_DATA_BLOB* pPFX, LPCWSTR szPassword, DWORD dwFlags) {
@@ -84,7 +84,7 @@ HCERTSTORE WINAPI PFXImportCertStore(CRYPT_DATA_BLOB* pPFX, LPCWSTR szPassword, 
       return nullptr;
     }
     const unsigned char* p = pPFX->pbData;
-    PKCS12* p12 = d2i_PKCS12(nullptr, &p, long(pPFX->cbData));
+    pw::ossl::Pkcs12 p12(d2i_PKCS12(nullptr, &p, long(pPFX->cbData)));
     if (!p12) {
       SetLastError(DWORD(CRYPT_E_BAD_ENCODE));
       return nullptr;
@@ -92,22 +92,26 @@ HCERTSTORE WINAPI PFXImportCertStore(CRYPT_DATA_BLOB* pPFX, LPCWSTR szPassword, 
     // A missing or empty password is tried as the empty one and as none, as Windows does.
     std::string utf8 = szPassword ? pw::codepage::utf16ToUtf8(szPassword) : std::string();
     const char* password = utf8.c_str();
-    bool verified = !PKCS12_mac_present(p12) || PKCS12_verify_mac(p12, password, -1);
+    bool verified = !PKCS12_mac_present(p12.get()) || PKCS12_verify_mac(p12.get(), password, -1);
     if (!verified && utf8.empty()) {
       password = nullptr;
-      verified = PKCS12_verify_mac(p12, nullptr, 0);
+      verified = PKCS12_verify_mac(p12.get(), nullptr, 0);
     }
-    Parsed parsed;
-    bool ok = verified && PKCS12_parse(p12, password, &parsed.key, &parsed.cert, &parsed.others);
-    PKCS12_free(p12);
+    EVP_PKEY* parsedKey = nullptr;
+    X509* parsedCert = nullptr;
+    STACK_OF(X509)* parsedOthers = nullptr;
+    bool ok = verified && PKCS12_parse(p12.get(), password, &parsedKey, &parsedCert, &parsedOthers);
+    pw::ossl::Pkey key(parsedKey);
+    pw::ossl::Certificate cert(parsedCert);
+    pw::ossl::Certificates others(parsedOthers);
     if (!ok) {
       SetLastError(verified ? DWORD(CRYPT_E_BAD_ENCODE) : DWORD(ERROR_INVALID_PASSWORD));
       return nullptr;
     }
 
     std::string container;
-    if (parsed.key && parsed.cert) {
-      container = importKey(parsed.key, dwFlags);
+    if (key && cert) {
+      container = importKey(key.get(), dwFlags);
       if (container.empty()) return nullptr;
     }
     pw::cert::NewStore store;
@@ -126,9 +130,9 @@ HCERTSTORE WINAPI PFXImportCertStore(CRYPT_DATA_BLOB* pPFX, LPCWSTR szPassword, 
       }
       pw::cert::addMember(*store, std::move(context));
     };
-    if (parsed.cert) add(parsed.cert, !container.empty());
-    for (int i = 0; parsed.others && i < sk_X509_num(parsed.others); ++i)
-      add(sk_X509_value(parsed.others, i), false);
+    if (cert) add(cert.get(), !container.empty());
+    for (int i = 0; others && i < sk_X509_num(others.get()); ++i)
+      add(sk_X509_value(others.get(), i), false);
     SetLastError(ERROR_SUCCESS);
     return store.keep();
   });

@@ -12,11 +12,11 @@
 #include <wincrypt.h>
 
 #include "crypt32/cert_objects.h"
-#include "kernel32/codepage.h"
+#include "machine/codepage.h"
 #include "machine/guard.h"
+#include "machine/ossl.h"
 
 #include <openssl/objects.h>
-#include <openssl/x509.h>
 
 #include <algorithm>
 #include <cstring>
@@ -59,7 +59,7 @@ struct Parser {
 // Adds one attribute; false when OpenSSL refuses it.
 bool addAttribute(X509_NAME* name, const std::string& oid, const std::string& ansiValue,
                   DWORD strType, bool newRdn) {
-  ASN1_OBJECT* obj = OBJ_txt2obj(oid.c_str(), 1);
+  pw::ossl::Object obj(OBJ_txt2obj(oid.c_str(), 1));
   if (!obj) return false;
   std::u16string wide = pw::codepage::ansiToWide(ansiValue);
   int type;
@@ -77,12 +77,10 @@ bool addAttribute(X509_NAME* name, const std::string& oid, const std::string& an
     type = V_ASN1_BMPSTRING;
     for (char16_t c : wide) bytes += {char(c >> 8), char(c & 0xFF)};
   }
-  X509_NAME_ENTRY* e = X509_NAME_ENTRY_create_by_OBJ(
-      nullptr, obj, type, reinterpret_cast<const unsigned char*>(bytes.data()), int(bytes.size()));
-  ASN1_OBJECT_free(obj);
-  bool ok = e && X509_NAME_add_entry(name, e, -1, newRdn ? 0 : -1);
-  X509_NAME_ENTRY_free(e);
-  return ok;
+  pw::ossl::NameEntry e(X509_NAME_ENTRY_create_by_OBJ(
+      nullptr, obj.get(), type, reinterpret_cast<const unsigned char*>(bytes.data()),
+      int(bytes.size())));
+  return e && X509_NAME_add_entry(name, e.get(), -1, newRdn ? 0 : -1);
 }
 
 }  // namespace
@@ -169,16 +167,14 @@ BOOL WINAPI CertStrToNameA(DWORD dwCertEncodingType, LPCSTR pszX500, DWORD dwStr
         }
     }
 
-    X509_NAME* name = X509_NAME_new();
+    pw::ossl::Name name(X509_NAME_new());
     bool ok = name != nullptr;
     for (const Attribute& a : attributes)
-      ok = ok && addAttribute(name, a.oid, a.value, dwStrType, a.newRdn);
-    unsigned char* der = nullptr;
-    int len = ok ? i2d_X509_NAME(name, &der) : -1;
-    X509_NAME_free(name);
+      ok = ok && addAttribute(name.get(), a.oid, a.value, dwStrType, a.newRdn);
+    pw::ossl::Bytes der;
+    int len = ok ? i2d_X509_NAME(name.get(), der.out()) : -1;
     if (len < 0) return bad(pszX500);
-    BOOL result = pw::cert::copyOut(pbEncoded, pcbEncoded, der, DWORD(len));
-    OPENSSL_free(der);
-    return result;
+    std::string encoded = der.take(len);
+    return pw::cert::copyOut(pbEncoded, pcbEncoded, encoded.data(), DWORD(encoded.size()));
   });
 }

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "kernel32/handles.h"
+#include "machine/handles.h"
 
 #include <sys/types.h>
 #include <memory>

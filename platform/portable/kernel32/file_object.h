@@ -1,7 +1,7 @@
 // The object behind a file handle: an open descriptor of the host.
 #pragma once
 
-#include "kernel32/handles.h"
+#include "machine/handles.h"
 
 namespace pw::kernel {
 

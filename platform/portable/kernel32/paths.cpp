@@ -1,6 +1,6 @@
 #include "kernel32/paths.h"
 
-#include "kernel32/codepage.h"
+#include "machine/codepage.h"
 #include "machine/drives.h"
 #include "machine/guard.h"
 #include "machine/host_calls.h"

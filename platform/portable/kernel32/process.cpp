@@ -57,3 +57,13 @@ BOOL WINAPI HeapFree(HANDLE, DWORD, LPVOID p) {
   std::free(p);
   return TRUE;
 }
+
+// The local heap is the process heap; only fixed memory is offered, as crypt32 asks for it.
+HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T bytes) {
+  return HeapAlloc(GetProcessHeap(), (flags & LMEM_ZEROINIT) ? HEAP_ZERO_MEMORY : 0, bytes);
+}
+
+HLOCAL WINAPI LocalFree(HLOCAL memory) {
+  std::free(memory);
+  return nullptr;
+}

@@ -6,10 +6,10 @@
 #include <windows.h>
 
 #include "kernel32/child_process.h"
-#include "kernel32/codepage.h"
 #include "kernel32/command_line.h"
 #include "kernel32/file_object.h"
 #include "kernel32/paths.h"
+#include "machine/codepage.h"
 #include "machine/drives.h"
 #include "machine/faults.h"
 #include "machine/guard.h"

@@ -1,9 +1,9 @@
 // GetVersionExA: the operating system the machine's settings make it report.
 #include <windows.h>
 
+#include "kernel32/reported_system.h"
 #include "machine/faults.h"
 #include "machine/guard.h"
-#include "machine/reported_system.h"
 
 #include <cstring>
 
@@ -14,7 +14,7 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
   if (size != sizeof(OSVERSIONINFOA) && size != sizeof(OSVERSIONINFOEXA))
     return pw::fail(ERROR_INSUFFICIENT_BUFFER);
   return pw::guarded(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
-    pw::machine::ReportedVersion v = pw::machine::reportedVersion();
+    pw::kernel::ReportedVersion v = pw::kernel::reportedVersion();
     info->dwMajorVersion = v.major;
     info->dwMinorVersion = v.minor;
     info->dwBuildNumber = v.build;

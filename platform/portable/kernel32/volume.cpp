@@ -4,11 +4,11 @@
 #include <windows.h>
 
 #include "kernel32/paths.h"
+#include "kernel32/reported_system.h"
 #include "machine/faults.h"
 #include "machine/guard.h"
 #include "machine/host_calls.h"
 #include "machine/machine.h"
-#include "machine/reported_system.h"
 
 #include <sys/stat.h>
 #include <cstring>
@@ -55,7 +55,7 @@ BOOL WINAPI GetVolumeInformationA(LPCSTR root, LPSTR label, DWORD labelSize, LPD
       return pw::fail(ERROR_PATH_NOT_FOUND);
 
     char drive = char(full[0] & ~0x20);
-    std::string name = pw::machine::fileSystemName(drive);
+    std::string name = pw::kernel::fileSystemName(drive);
     if (!copyOut("", label, labelSize) || !copyOut(name, fileSystem, fileSystemSize))
       return pw::fail(ERROR_BAD_LENGTH);
     if (serial) *serial = serialNumber(drive);

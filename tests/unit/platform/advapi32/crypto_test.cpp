@@ -126,7 +126,7 @@ TEST_F(Crypto, ErrorCodes) {
       {[&] { return acquire(nullptr, unknown, CRYPT_VERIFYCONTEXT); }, NTE_KEYSET_NOT_DEF},
       {[&] { return acquire(nullptr, MS_DEF_PROV_A, CRYPT_VERIFYCONTEXT, 24); },
        NTE_PROV_TYPE_NO_MATCH},
-      {[&] { return acquire(nullptr, nullptr, CRYPT_VERIFYCONTEXT, 24); }, NTE_PROV_TYPE_NOT_DEF},
+      {[&] { return acquire(nullptr, nullptr, CRYPT_VERIFYCONTEXT, 500); }, NTE_PROV_TYPE_NOT_DEF},
       {[&] { return acquire(nullptr, nullptr, CRYPT_VERIFYCONTEXT | CRYPT_NEWKEYSET); }, 0},
       {[&] { return CryptReleaseContext(other, 0); }, 0},
       {[&] { return acquire(box, MS_DEF_PROV_A, machine); }, NTE_BAD_KEYSET},

@@ -1,16 +1,17 @@
-#include "machine/first_boot.h"
-
+// The setup values of a fresh machine hive, written row by row in the transaction that
+// lays the hive out: the registry functions would each open a transaction of their own.
 #include "advapi32/hive_layout.h"
-#include "certenroll/module.h"
-#include "kernel32/codepage.h"
-#include "ole32/server.h"
+
+#include <windows.h>
+
+#include "machine/codepage.h"
+#include "machine/setup.h"
 
 #include <sqlite3.h>
 
 #include <string>
-#include <vector>
 
-namespace pw::machine {
+namespace pw::registry {
 namespace {
 
 struct Statement {
@@ -53,20 +54,18 @@ int value(sqlite3* db, int64_t id, const char* name, const std::string& text) {
 
 }  // namespace
 
-int registerBuiltinClasses(sqlite3* db) {
+int writeSetupValues(sqlite3* db) {
   try {
-    for (const ole32::RegistryEntry& entry :
-         ole32::registrationOf(certenroll::classes(), certenroll::kFile)) {
-      int64_t id = key(db, 1, "SOFTWARE");
-      std::string path = "Classes\\" + entry.key;
-      for (size_t at = 0; id && at <= path.size();) {
-        size_t cut = path.find('\\', at);
-        id = key(db, id, path.substr(at, cut - at));
-        at = cut == std::string::npos ? path.size() + 1 : cut + 1;
+    for (const machine::SetupValue& entry : machine::setupValues()) {
+      int64_t id = 1;  // the local machine's root
+      for (size_t at = 0; id && at <= entry.key.size();) {
+        size_t cut = entry.key.find('\\', at);
+        id = key(db, id, entry.key.substr(at, cut - at));
+        at = cut == std::string::npos ? entry.key.size() + 1 : cut + 1;
       }
       if (!id) return sqlite3_errcode(db);
-      if (int rc = value(db, id, entry.name, entry.value)) return rc;
-      if (int rc = registry::markSubtreeSystemOwned(db, id)) return rc;
+      if (int rc = value(db, id, entry.name, entry.data)) return rc;
+      if (int rc = markSubtreeSystemOwned(db, id)) return rc;
     }
     return SQLITE_OK;
   } catch (...) {
@@ -74,4 +73,4 @@ int registerBuiltinClasses(sqlite3* db) {
   }
 }
 
-}  // namespace pw::machine
+}  // namespace pw::registry

@@ -11,7 +11,7 @@
 
 #include <string>
 
-namespace pw::machine {
+namespace pw::kernel {
 
 // The file-system name of a drive ('A' to 'Z'), "NTFS" unless set.
 std::string fileSystemName(char drive);
@@ -25,4 +25,4 @@ struct ReportedVersion {
 };
 ReportedVersion reportedVersion();
 
-}  // namespace pw::machine
+}  // namespace pw::kernel

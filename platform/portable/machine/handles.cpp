@@ -1,4 +1,4 @@
-#include "kernel32/handles.h"
+#include "machine/handles.h"
 
 #include <unordered_map>
 
@@ -53,13 +53,3 @@ std::vector<uintptr_t> liveHandles() {
 }
 
 }  // namespace pw::handles
-
-BOOL WINAPI CloseHandle(HANDLE h) {
-  pw::handles::Object* object = pw::handles::lookup(pw::handles::valueOf(h));
-  if (!object || !pw::handles::isKernelObject(object->kind)) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  pw::handles::destroyObject(h);
-  return TRUE;
-}
