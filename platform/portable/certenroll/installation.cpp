@@ -103,13 +103,15 @@ class PendingRequests {
       if (p.publicKey == publicKey) return &p;
     return nullptr;
   }
-  // Ends a request whose certificate is installed.
-  void end(const Pending* request) {
+  // Ends a request whose certificate is installed: its placeholder leaves the store.
+  HRESULT end(const Pending* request) {
     for (Pending& p : requests_)
       if (&p == request && p.placeholder) {
-        CertDeleteCertificateFromStore(p.placeholder);  // releases the context
+        PCCERT_CONTEXT placeholder = p.placeholder;
         p.placeholder = nullptr;
+        if (!CertDeleteCertificateFromStore(placeholder)) return lastError();  // released
       }
+    return S_OK;
   }
 
  private:
@@ -185,15 +187,17 @@ HRESULT install(std::string_view der, bool machine, Install mode) {
     if (context) added.push_back(context);
     if (FAILED(hr)) break;
   }
+  // A request that cannot be ended would stay pending beside its installed certificate:
+  // the installation fails then, and takes back what it added.
+  if (SUCCEEDED(hr))
+    for (const Placement& placement : placements)
+      if (placement.request && FAILED(hr = pending.end(placement.request))) break;
   for (PCCERT_CONTEXT context : added) {
     if (FAILED(hr))
       CertDeleteCertificateFromStore(context);  // releases the context
     else
       CertFreeCertificateContext(context);
   }
-  if (SUCCEEDED(hr))
-    for (const Placement& placement : placements)
-      if (placement.request) pending.end(placement.request);
   return hr;
 }
 
