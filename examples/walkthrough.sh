@@ -99,23 +99,17 @@ echo
 echo "== 'R' runs the access-control tool; its output goes to the report"
 mkdir -p "$PW_MACHINE_ROOT/drive_c/data"
 logs="$PW_MACHINE_ROOT/drive_c/PWY_log"
-system32="$PW_MACHINE_ROOT/drive_c/windows/system32"
-# First boot installs cacls and icacls where the platform's programs are installed with
-# them; a platform without them has nothing for 'R' to run here.
-if [ -e "$system32/cacls.exe" ] || [ -e "$system32/cacls" ]; then
-  step 0 'R,cacls c:\data /E /G Users:R > c:\PWY_log\cacls.log'
-  show cat "$logs/cacls.log"
-  grep -qF 'processed dir: c:\data' "$logs/cacls.log" ||
-    { echo "walkthrough: cacls reported no change to c:\data" >&2; exit 1; }
-  # icacls lists the entry cacls added (its own, not inherited: no "(I)") above those
-  # c:\data inherits from c:\.
-  step 0 'R,icacls c:\data > c:\PWY_log\icacls.log'
-  show cat "$logs/icacls.log"
-  grep -qF 'BUILTIN\Users:(OI)(CI)(RX)' "$logs/icacls.log" ||
-    { echo "walkthrough: icacls does not list the entry cacls added" >&2; exit 1; }
-else
-  echo "(skipped: this machine has no access-control tools in c:\windows\system32)"
-fi
+# First boot has put cacls and icacls into c:\windows\system32, where 'R' finds them.
+step 0 'R,cacls c:\data /E /G Users:R > c:\PWY_log\cacls.log'
+show cat "$logs/cacls.log"
+grep -qF 'processed dir: c:\data' "$logs/cacls.log" ||
+  { echo "walkthrough: cacls reported no change to c:\data" >&2; exit 1; }
+# icacls lists the entry cacls added (its own, not inherited: no "(I)") above those
+# c:\data inherits from c:\.
+step 0 'R,icacls c:\data > c:\PWY_log\icacls.log'
+show cat "$logs/icacls.log"
+grep -qF 'BUILTIN\Users:(OI)(CI)(RX)' "$logs/icacls.log" ||
+  { echo "walkthrough: icacls does not list the entry cacls added" >&2; exit 1; }
 
 echo
 echo "== the trace of the last run"

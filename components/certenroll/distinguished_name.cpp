@@ -18,6 +18,9 @@ class DistinguishedName : public com::DispatchObject<DistinguishedName, IX500Dis
 
   HRESULT STDMETHODCALLTYPE Decode(BSTR strEncodedName, EncodingType Encoding,
                                    X500NameFlags NameFlags) override {
+    return com::guardedWork([&] { return decode(strEncodedName, Encoding, NameFlags); });
+  }
+  HRESULT decode(BSTR strEncodedName, EncodingType Encoding, X500NameFlags NameFlags) {
     enrol::Bytes der;
     std::string text;
     if (HRESULT hr = decodeIn(strEncodedName, Encoding, &der); FAILED(hr)) return hr;

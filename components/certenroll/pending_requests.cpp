@@ -14,11 +14,8 @@ constexpr ULONGLONG kTicksPerDay = 24ull * 60 * 60 * 10'000'000;  // FILETIME co
 constexpr ULONGLONG kPlaceholderDays = 365;
 
 FILETIME later(FILETIME from, ULONGLONG days) {
-  ULARGE_INTEGER t;
-  t.LowPart = from.dwLowDateTime;
-  t.HighPart = from.dwHighDateTime;
-  t.QuadPart += days * kTicksPerDay;
-  return {t.LowPart, t.HighPart};
+  ULONGLONG t = (ULONGLONG(from.dwHighDateTime) << 32 | from.dwLowDateTime) + days * kTicksPerDay;
+  return {DWORD(t), DWORD(t >> 32)};
 }
 
 HRESULT placeholderFor(const KeyParams& key, const RequestParams& request, Bytes* der) {

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <winerror.h>
+
 namespace pw::com {
 
 // The failure armed at `point` ("Interface_method") for this call, or S_OK.

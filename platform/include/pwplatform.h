@@ -25,3 +25,10 @@ LSTATUS WINAPI PwDeleteSystemKeyA(HKEY hKey, LPCSTR lpSubKey);
 // function's name, ...); FALSE otherwise. Only code in the process arms points (the unit
 // tests): in any other run the answer is FALSE. A point armed to raise answers FALSE.
 BOOL WINAPI PwFaultPointA(LPCSTR point, DWORD* error);
+
+// The host path (UTF-8) of a file or folder of the machine, as a Windows emulator's
+// kernel hands its Unix file name to the libraries that keep data beside a file. The
+// size protocol of GetFullPathNameA: the length without the terminator when the buffer
+// holds it, else the size it needs; 0 and the last error when the path names no place
+// (ERROR_PATH_NOT_FOUND when a folder on the way is missing).
+DWORD WINAPI PwGetHostPathA(LPCSTR lpPath, LPSTR lpBuffer, DWORD nBufferLength);

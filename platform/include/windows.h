@@ -113,6 +113,7 @@ typedef struct _FILETIME {
 #define ERROR_WRITE_FAULT 29L
 #define ERROR_READ_FAULT 30L
 #define ERROR_SHARING_VIOLATION 32L
+#define ERROR_NO_MORE_FILES 18L
 #define ERROR_HANDLE_EOF 38L
 #define ERROR_NEGATIVE_SEEK 131L
 #define ERROR_NOT_SUPPORTED 50L
@@ -230,6 +231,23 @@ PW_EXTERN_C BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName);
 PW_EXTERN_C DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer);
 PW_EXTERN_C DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer,
                                           LPSTR* lpFilePart);
+
+typedef struct _WIN32_FIND_DATAA {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD dwReserved0;
+  DWORD dwReserved1;
+  CHAR cFileName[MAX_PATH];
+  CHAR cAlternateFileName[14];
+} WIN32_FIND_DATAA, *PWIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
+
+PW_EXTERN_C HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData);
+PW_EXTERN_C BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData);
+PW_EXTERN_C BOOL WINAPI FindClose(HANDLE hFindFile);
 
 // ---- kernel32: processes ----
 PW_EXTERN_C HANDLE WINAPI GetStdHandle(DWORD nStdHandle);
@@ -370,4 +388,5 @@ PW_EXTERN_C HLOCAL WINAPI LocalFree(HLOCAL hMem);
 PW_EXTERN_C int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine,
                                int nShowCmd);
 
+#include <securitybaseapi.h>
 #include <winreg.h>

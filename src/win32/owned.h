@@ -5,6 +5,7 @@
 //   crypt.h    CryptoAPI provider, hash and key
 //   cert.h     certificate stores and contexts
 //   oleaut.h   SAFEARRAY, BSTR and VARIANT
+//   local.h    LocalAlloc blocks, folder searches
 // Usage: `RegKey key; RegOpenKeyExA(root, path, 0, KEY_READ, key.out());`
 // Every family header has the same form on purpose (traits: type, none, close; then
 // the alias), so that a new kind is added by copying its neighbour.

@@ -87,11 +87,14 @@ probe key_probe "$(cat "$here/inputs/key_blob.hex")"
 probe provider_probe "$(cat "$here/inputs/key_blob.hex")"
 probe last_error_probe
 probe cert_probe "$here/inputs/certificate.der"
+probe name_probe
+probe store_probe "$here/inputs/certificate.der"
 probe com_probe
 probe process_probe
 probe encode_probe
 probe decode_probe
 probe signature_probe "$(cat "$here/inputs/key_blob.hex")"
 probe certsign_probe "$(cat "$here/inputs/key_blob.hex")"
+probe security_probe
 [ -n "$have_wine" ] || echo "Wine is not installed: compared the portable outputs only"
 exit $status

@@ -262,7 +262,9 @@ class WineTarget(Target):
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=d", DISPLAY="")
         # A persistent server keeps every later start fast. It runs on in the
-        # background, so it must not hold on to pipes of ours.
+        # background, so it must not hold on to pipes of ours. It starts only in a
+        # prefix folder that exists; wineboot fills the empty folder.
+        os.makedirs(self.prefix)
         subprocess.run(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
         subprocess.run(["wineboot", "-i"], env=self.env, stdin=subprocess.DEVNULL,

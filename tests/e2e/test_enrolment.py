@@ -50,13 +50,39 @@ class Authority:
     def path(self, name):
         return os.path.join(self.folder, name)
 
-    def issue(self, request_pem, name="issued.pem"):
+    def issue(self, request_pem, name="issued.pem", issuer=None):
+        """The certificate for a request, issued by the root or by `issuer` (the
+        (certificate, key) files of an intermediate authority)."""
         request = self.path("request.pem")
         with open(request, "wb") as f:
             f.write(request_pem)
         out = self.path(name)
-        openssl("x509", "-req", "-in", request, "-CA", self.cert, "-CAkey", self.key,
+        cert, key = issuer or (self.cert, self.key)
+        openssl("x509", "-req", "-in", request, "-CA", cert, "-CAkey", key,
                 "-CAcreateserial", "-days", "30", "-copy_extensions", "copy", "-out", out)
+        return out
+
+    def intermediate(self):
+        """An authority below the root: its certificate and key files."""
+        key, cert = self.path("inter.key"), self.path("inter.pem")
+        extensions = self.path("inter.ext")
+        with open(extensions, "w") as f:
+            f.write("basicConstraints=critical,CA:TRUE\nkeyUsage=keyCertSign,cRLSign\n")
+        request = openssl("req", "-new", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
+                          "-subj", "/CN=Velmora Test Intermediate")
+        with open(self.path("inter.csr"), "wb") as f:
+            f.write(request)
+        openssl("x509", "-req", "-in", self.path("inter.csr"), "-CA", self.cert, "-CAkey",
+                self.key, "-CAcreateserial", "-days", "30", "-extfile", extensions, "-out", cert)
+        return cert, key
+
+    def chain(self, pems, name="chain.p7b"):
+        """A PKCS #7 message carrying the certificates, in that order."""
+        out = self.path(name)
+        args = ["crl2pkcs7", "-nocrl", "-out", out]
+        for pem in pems:
+            args += ["-certfile", pem]
+        openssl(*args)
         return out
 
     def foreign_request(self):
@@ -126,8 +152,9 @@ class EnrolmentTest(TargetTest):
         cls.ca_dir = tempfile.mkdtemp(prefix="ca-", dir=cls.t.work)
         cls.ca = Authority(cls.ca_dir)
         if cls.t.name == "wine":
-            # Wine copies the host's trusted roots into the registry when its "Root"
-            # store is first opened; they are there before any test counts roots.
+            # Wine copies the host's trusted roots into the registry (as volatile keys,
+            # gone when its server ends) when its "Root" store is first opened; they
+            # are there before any test counts roots.
             cls.t.certutil("-store", "Root")
 
     def setUp(self):
@@ -283,6 +310,19 @@ class EnrolmentTest(TargetTest):
         self.run_ok(self.command_for("C", first))
         self.assertEqual(self.thumbprints("MY"), [thumbprint(first)])
         self.assertEqual(len(self.thumbprints("REQUEST")), 1)
+
+    def test_an_answer_with_its_chain_puts_each_certificate_in_its_store(self):
+        # One PKCS #7 message: the certificate for the pending request goes to "MY", the
+        # intermediate authority to "CA", the self-signed root to "Root".
+        self.run_ok("Q," + SUBJECT % 6)
+        inter = self.ca.intermediate()
+        leaf = self.ca.issue(self.request_pem(), "leaf.pem", issuer=inter)
+        self.run_ok(self.command_for("C", self.ca.chain([leaf, inter[0], self.ca.cert])))
+        self.assertEqual(self.thumbprints("MY"), [thumbprint(leaf)])
+        self.assertEqual(self.thumbprints("CA"), [thumbprint(inter[0])])
+        self.assertEqual(self.added_roots(), [thumbprint(self.ca.cert)])
+        self.assertEqual(self.thumbprints("REQUEST"), [])
+        self.run_ok("K,HWID: 6: Velmora Portwyn Certificate")
 
     def test_answers_a_client_can_get_wrong_change_nothing(self):
         self.run_ok("Q," + SUBJECT % 3)

@@ -21,9 +21,9 @@ void setBlob(CRYPT_INTEGER_BLOB& blob, std::string& data) {
   blob.pbData = data.empty() ? nullptr : reinterpret_cast<BYTE*>(data.data());
 }
 
-bool fill(Context& c, std::string_view der) {
+DWORD fill(Context& c, std::string_view der) {
   CertFields f;
-  if (!parseCertificate(der, &f)) return false;
+  if (DWORD error = parseCertificate(der, &f)) return error;
   CERT_INFO& info = c.info;
   info.dwVersion = f.version;
   c.serial.assign(f.serial.rbegin(), f.serial.rend());  // least significant byte first
@@ -46,7 +46,6 @@ bool fill(Context& c, std::string_view der) {
   info.SubjectPublicKeyInfo.PublicKey.cbData = DWORD(c.publicKey.size());
   info.SubjectPublicKeyInfo.PublicKey.pbData = reinterpret_cast<BYTE*>(c.publicKey.data());
   info.SubjectPublicKeyInfo.PublicKey.cUnusedBits = f.unusedBits;
-  if (c.sigOid.empty() || c.keyOid.empty()) return false;
 
   size_t count = f.extensions.size();
   c.extOids.resize(count);
@@ -61,7 +60,7 @@ bool fill(Context& c, std::string_view der) {
   }
   info.cExtension = DWORD(count);
   info.rgExtension = count ? c.extensions.data() : nullptr;
-  return true;
+  return 0;
 }
 
 // The size of CRYPT_KEY_PROV_INFO expanded from its stored form, laid out as crypt32
@@ -142,6 +141,28 @@ Store* liveStore(HCERTSTORE handle) {
   return s && s->refs > 0 ? s : nullptr;
 }
 
+Store* enumerableStore(HCERTSTORE handle) {
+  Store* s = pw::handles::objectFor<Store>(handle);
+  return s && (s->refs > 0 || s->ofLoneContext) ? s : nullptr;
+}
+
+std::string_view hashOf(const Context& c) {
+  auto it = c.props.find(CERT_HASH_PROP_ID);
+  if (it != c.props.end()) return it->second;
+  return {reinterpret_cast<const char*>(c.sha1.data()), c.sha1.size()};
+}
+
+Context* loneContext(std::unique_ptr<Context> context) {
+  NewStore store;
+  store->ofLoneContext = true;
+  Context* c = addMember(*store, std::move(context));
+  c->member = false;
+  store->members.clear();
+  c->refs = 1;
+  store.keep()->refs = 0;  // the store goes with the context
+  return c;
+}
+
 NewStore::NewStore() {
   auto store = std::make_unique<Store>();
   store_ = store.get();
@@ -153,14 +174,10 @@ NewStore::~NewStore() {
 }
 
 std::unique_ptr<Context> decodeCertificate(const BYTE* der, DWORD size) {
-  if (!der || size < 2 || der[0] != 0x30) {
-    SetLastError(DWORD(CRYPT_E_ASN1_BADTAG));
-    return nullptr;
-  }
   auto c = std::make_unique<Context>();
-  c->encoded.assign(reinterpret_cast<const char*>(der), size);
-  if (!fill(*c, c->encoded)) {
-    SetLastError(DWORD(CRYPT_E_ASN1_EOD));
+  if (der) c->encoded.assign(reinterpret_cast<const char*>(der), size);
+  if (DWORD error = fill(*c, c->encoded)) {
+    SetLastError(error);
     return nullptr;
   }
   unsigned int len = 0;
@@ -306,14 +323,7 @@ PCCERT_CONTEXT WINAPI CertCreateCertificateContext(DWORD dwCertEncodingType,
     }
     auto c = pw::cert::decodeCertificate(pbCertEncoded, cbCertEncoded);
     if (!c) return nullptr;
-    // A context of its own memory store, as crypt32 makes it.
-    pw::cert::NewStore store;
-    Context* raw = pw::cert::addMember(*store, std::move(c));
-    raw->member = false;
-    store->members.clear();
-    raw->refs = 1;
-    store.keep()->refs = 0;  // the store goes with the context
-    return &raw->ctx;
+    return &pw::cert::loneContext(std::move(c))->ctx;  // in a store of its own, as crypt32 makes it
   });
 }
 

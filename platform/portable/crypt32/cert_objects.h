@@ -55,13 +55,20 @@ struct Store : pw::handles::ObjectOf<pw::handles::Kind::CertStore> {
   bool readOnly = false;
   HKEY root = nullptr;               // a system store's hive; null for a memory store
   std::string path;                  // "Software\Microsoft\SystemCertificates\<name>\Certificates"
-  std::vector<Context*> members;     // enumeration order; null where a member left
+  std::vector<Context*> members;     // in the order added; null where a member left
   std::unordered_set<Context*> all;  // every living context of this store
+  // Enumerated from the last added to the first, as a memory store opened by
+  // CertOpenStore is; the others from the first.
+  bool newestFirst = false;
+  // The store of a context made on its own (CertCreateCertificateContext): closed from
+  // the start, it goes with the context, and enumerating it finds nothing.
+  bool ofLoneContext = false;
 };
 
 // ---- handles ----
 Context* liveContext(PCCERT_CONTEXT handle);
-Store* liveStore(HCERTSTORE handle);  // open stores only
+Store* liveStore(HCERTSTORE handle);        // open stores only
+Store* enumerableStore(HCERTSTORE handle);  // open ones and those of lone contexts
 // A store being made: it goes again, with every context added to it, unless kept, so
 // that a store whose filling raises leaves nothing behind.
 class NewStore {
@@ -78,8 +85,14 @@ class NewStore {
   Store* store_;
 };
 // A new context over a DER certificate, holding no reference and in no store; null
-// (with the last error set) when the bytes are no certificate.
+// (with the ASN.1 error as the last error) when the bytes are no certificate. A
+// TBSCertificate alone is one; bytes after the certificate are kept with it.
 std::unique_ptr<Context> decodeCertificate(const BYTE* der, DWORD size);
+// The context as one made on its own, in a store of its own, with one reference.
+Context* loneContext(std::unique_ptr<Context> context);
+// The hash that tells certificates apart in a store: its CERT_HASH_PROP_ID, as set or as
+// computed.
+std::string_view hashOf(const Context& context);
 // Enters the context into the handle table as a member of `store` and returns it;
 // raises std::bad_alloc, with nothing changed, when it cannot.
 Context* addMember(Store& store, std::unique_ptr<Context> context);

@@ -4,6 +4,11 @@
 // in the hive of the store's location. A system store reads its certificates when it is
 // opened, in the registry's order of their thumbprints; additions, deletions and property
 // changes are in the registry when the call returns. A damaged "Blob" is skipped.
+//
+// A memory store enumerates the certificate added last first. Enumeration goes on past a
+// certificate deleted meanwhile. Two certificates are the same when their hash
+// properties are, whatever else they hold. A certificate added to no store (a null
+// handle) becomes a context of its own, as CertCreateCertificateContext makes one.
 #include "crypt32/cert_objects.h"
 #include "machine/faults.h"
 #include "machine/guard.h"
@@ -26,6 +31,28 @@ constexpr DWORD kAddNewer = 6;
 HCERTSTORE failStore(DWORD code) {
   SetLastError(code);
   return nullptr;
+}
+
+// Deletes the key `path` of `root` with every key under it.
+LONG deleteTree(HKEY root, const std::string& path) {
+  HKEY key;
+  if (LONG st = RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key)) return st;
+  std::vector<std::string> children;
+  char child[256];
+  for (DWORD i = 0;; ++i) {
+    DWORD length = sizeof child;
+    LONG st = RegEnumKeyExA(key, i, child, &length, nullptr, nullptr, nullptr, nullptr);
+    if (st == ERROR_NO_MORE_ITEMS) break;
+    if (st != ERROR_SUCCESS) {
+      RegCloseKey(key);
+      return st;
+    }
+    children.emplace_back(child, length);
+  }
+  RegCloseKey(key);
+  for (const std::string& c : children)
+    if (LONG st = deleteTree(root, path + "\\" + c)) return st;
+  return RegDeleteKeyA(root, path.c_str());
 }
 
 // The value "Blob" of the subkey `name` of `parent`; false when it has none. Most
@@ -77,18 +104,24 @@ bool showsMachineStore(HKEY root, const std::string& name) {
          (strcasecmp(name.c_str(), "Root") == 0 || strcasecmp(name.c_str(), "CA") == 0);
 }
 
-// A certificate added to a user's store goes to the user's part, whatever the machine's has.
+// The member that counts as the same certificate: the one with the same hash property
+// (as set, or as computed). A certificate added to a user's store goes to the user's
+// part, whatever the machine's has.
 Context* findMember(const Store& store, const Context& like) {
+  std::string_view hash = pw::cert::hashOf(like);
   for (Context* c : store.members)
-    if (c && !c->inherited && c->sha1 == like.sha1) return c;
+    if (c && !c->inherited && pw::cert::hashOf(*c) == hash) return c;
   return nullptr;
+}
+
+bool validDisposition(DWORD disposition) {
+  return disposition >= CERT_STORE_ADD_NEW && disposition <= kAddNewer + 1;
 }
 
 BOOL addContext(Store& store, std::unique_ptr<Context> fresh, DWORD disposition,
                 PCCERT_CONTEXT* out) {
   if (out) *out = nullptr;
-  if (disposition < CERT_STORE_ADD_NEW || disposition > kAddNewer + 1)
-    return fail(DWORD(E_INVALIDARG));
+  if (!validDisposition(disposition)) return fail(DWORD(E_INVALIDARG));
   if (store.readOnly) return fail(DWORD(E_ACCESSDENIED));
   Context* existing = findMember(store, *fresh);
   if (existing) {
@@ -143,12 +176,18 @@ HCERTSTORE WINAPI CertOpenStore(LPCSTR lpszStoreProvider, DWORD dwEncodingType,
   }
   return pw::guarded(HCERTSTORE(nullptr), ERROR_NOT_ENOUGH_MEMORY, [&]() -> HCERTSTORE {
     if (lpszStoreProvider == CERT_STORE_PROV_MEMORY) {
-      return pw::cert::NewStore().keep();
+      // A memory store is never kept anywhere, so there is none to delete; read-only
+      // is not a memory store's flag.
+      if (dwFlags & CERT_STORE_DELETE_FLAG) return failStore(ERROR_CALL_NOT_IMPLEMENTED);
+      pw::cert::NewStore store;
+      store->newestFirst = true;
+      return store.keep();
     }
     if (lpszStoreProvider != CERT_STORE_PROV_SYSTEM_A &&
         lpszStoreProvider != CERT_STORE_PROV_SYSTEM_W)
       return failStore(ERROR_FILE_NOT_FOUND);
-    if (!pvPara) return failStore(DWORD(E_INVALIDARG));
+    // No name, or not exactly one location: no such store.
+    if (!pvPara) return failStore(ERROR_FILE_NOT_FOUND);
     std::string name = lpszStoreProvider == CERT_STORE_PROV_SYSTEM_A
                            ? std::string(static_cast<const char*>(pvPara))
                            : [&] {
@@ -168,13 +207,18 @@ HCERTSTORE WINAPI CertOpenStore(LPCSTR lpszStoreProvider, DWORD dwEncodingType,
         root = HKEY_LOCAL_MACHINE;
         break;
       default:
-        return failStore(DWORD(E_INVALIDARG));
+        return failStore(ERROR_FILE_NOT_FOUND);
     }
     if (name.empty() || name.find('\\') != std::string::npos || name.size() > 255)
       return failStore(DWORD(E_INVALIDARG));
-    if (dwFlags & CERT_STORE_DELETE_FLAG) return failStore(ERROR_CALL_NOT_IMPLEMENTED);
 
     std::string storeKey = kSystemCertificates + name;
+    if (dwFlags & CERT_STORE_DELETE_FLAG) {
+      // The store goes with every certificate in it; there is no handle to answer, and
+      // the cleared last error says the deletion worked.
+      if (LONG st = deleteTree(root, storeKey)) return failStore(DWORD(st));
+      return failStore(ERROR_SUCCESS);
+    }
     HKEY key;
     if (dwFlags & CERT_STORE_OPEN_EXISTING_FLAG) {
       if (LONG st = RegOpenKeyExA(root, storeKey.c_str(), 0, KEY_READ, &key))
@@ -233,16 +277,24 @@ BOOL WINAPI CertControlStore(HCERTSTORE hCertStore, DWORD dwFlags, DWORD dwCtrlT
 PCCERT_CONTEXT WINAPI CertEnumCertificatesInStore(HCERTSTORE hCertStore,
                                                   PCCERT_CONTEXT pPrevCertContext) {
   return pw::guarded(PCCERT_CONTEXT(nullptr), ERROR_NOT_ENOUGH_MEMORY, [&]() -> PCCERT_CONTEXT {
-    Store* store = pw::cert::liveStore(hCertStore);
+    Store* store = pw::cert::enumerableStore(hCertStore);
     Context* prev = pPrevCertContext ? pw::cert::liveContext(pPrevCertContext) : nullptr;
     if (!store || (pPrevCertContext && (!prev || prev->store != store))) {
       SetLastError(DWORD(E_INVALIDARG));
       return nullptr;
     }
-    size_t next = prev ? prev->slot + 1 : 0;
+    // The member after the previous one; one deleted meanwhile still knows its place.
+    size_t count = store->members.size();
+    size_t at = prev ? prev->slot : store->newestFirst ? count : size_t(-1);
     if (prev) pw::cert::release(*prev);
-    for (; next < store->members.size(); ++next) {
-      if (Context* c = store->members[next]) {
+    for (;;) {
+      if (store->newestFirst) {
+        if (at == 0 || at > count) break;
+        --at;
+      } else if (++at >= count) {
+        break;
+      }
+      if (Context* c = store->members[at]) {
         ++c->refs;
         return &c->ctx;
       }
@@ -279,11 +331,18 @@ BOOL WINAPI CertAddEncodedCertificateToStore(HCERTSTORE hCertStore, DWORD dwCert
                                              DWORD dwAddDisposition,
                                              PCCERT_CONTEXT* ppCertContext) {
   return pw::guarded(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
+    if (ppCertContext) *ppCertContext = nullptr;
     Store* store = pw::cert::liveStore(hCertStore);
-    if (!store) return fail(DWORD(E_INVALIDARG));
+    if ((hCertStore && !store) || !validDisposition(dwAddDisposition))
+      return fail(DWORD(E_INVALIDARG));
     if ((dwCertEncodingType & 0xFFFF) != X509_ASN_ENCODING) return fail(DWORD(E_INVALIDARG));
     auto fresh = pw::cert::decodeCertificate(pbCertEncoded, cbCertEncoded);
     if (!fresh) return FALSE;
+    if (!store) {
+      // No store: the context is made as on its own, and kept only for the caller.
+      if (ppCertContext) *ppCertContext = &pw::cert::loneContext(std::move(fresh))->ctx;
+      return TRUE;
+    }
     return addContext(*store, std::move(fresh), dwAddDisposition, ppCertContext);
   });
 }
@@ -292,9 +351,19 @@ BOOL WINAPI CertAddCertificateContextToStore(HCERTSTORE hCertStore, PCCERT_CONTE
                                              DWORD dwAddDisposition,
                                              PCCERT_CONTEXT* ppStoreContext) {
   return pw::guarded(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
+    if (ppStoreContext) *ppStoreContext = nullptr;
     Store* store = pw::cert::liveStore(hCertStore);
     Context* source = pw::cert::liveContext(pCertContext);
-    if (!store || !source) return fail(DWORD(E_INVALIDARG));
+    if ((hCertStore && !store) || !source || !validDisposition(dwAddDisposition))
+      return fail(DWORD(E_INVALIDARG));
+    if (!store) {
+      // No store: the caller gets the context itself once more.
+      if (ppStoreContext) {
+        ++source->refs;
+        *ppStoreContext = pCertContext;
+      }
+      return TRUE;
+    }
     auto fresh = pw::cert::decodeCertificate(reinterpret_cast<const BYTE*>(source->encoded.data()),
                                              DWORD(source->encoded.size()));
     if (!fresh) return FALSE;

@@ -1,5 +1,7 @@
 #include "kernel32/paths.h"
 
+#include <pwplatform.h>
+
 #include "machine/codepage.h"
 #include "machine/drives.h"
 #include "machine/guard.h"
@@ -261,5 +263,20 @@ DWORD WINAPI GetFullPathNameA(LPCSTR name, DWORD size, LPSTR buffer, LPSTR* file
       *filePart = (cut == std::string::npos || cut + 1 == full.size()) ? nullptr : buffer + cut + 1;
     }
     return DWORD(full.size());
+  });
+}
+
+DWORD WINAPI PwGetHostPathA(LPCSTR path, LPSTR buffer, DWORD size) {
+  return pw::guarded(DWORD(0), ERROR_NOT_ENOUGH_MEMORY, [&]() -> DWORD {
+    std::string host;
+    DWORD st = path ? pw::paths::hostPath(path, &host) : DWORD(ERROR_INVALID_PARAMETER);
+    if (st) {
+      SetLastError(st);
+      return 0;
+    }
+    if (!buffer || size <= host.size()) return DWORD(host.size() + 1);
+    std::copy(host.begin(), host.end(), buffer);
+    buffer[host.size()] = '\0';
+    return DWORD(host.size());
   });
 }

@@ -27,6 +27,7 @@ enum class Kind : uint8_t {
   Process,        // kernel32: CreateProcessA
   Thread,         // kernel32: CreateProcessA
   CertContext,    // crypt32: certificate contexts, keyed by their CERT_CONTEXT
+  FindSearch,     // kernel32: FindFirstFileA
 };
 
 // The kinds that CloseHandle closes.

@@ -1,6 +1,7 @@
 #include "machine/machine.h"
 
 #include "machine/host_calls.h"
+#include "machine/system_programs.h"
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -86,11 +87,15 @@ void boot() {
   if (pw::host::stat((r + "/drive_c").c_str(), &st) == 0 &&
       pw::host::stat((r + "/registry").c_str(), &st) == 0)
     return;
+  // The registry's folder comes last: a process that finds both folders finds the
+  // system folder's programs too.
   makeDirs(r);
-  pw::host::mkdir((r + "/registry").c_str(), 0755);
   pw::host::mkdir((r + "/drive_c").c_str(), 0755);
   pw::host::mkdir((r + "/drive_c/windows").c_str(), 0755);
+  pw::host::mkdir((r + "/drive_c/windows/system32").c_str(), 0755);
   pw::host::mkdir((r + "/drive_c/users").c_str(), 0755);
+  installSystemPrograms(r + "/drive_c/windows/system32");
+  pw::host::mkdir((r + "/registry").c_str(), 0755);
 }
 
 }  // namespace pw::machine
