@@ -19,6 +19,13 @@ LSTATUS WINAPI PwMarkSystemKeyA(HKEY hKey, LPCSTR lpSubKey);
 // it or not. Hive roots (HKLM\SOFTWARE, ...) stay: ERROR_ACCESS_DENIED.
 LSTATUS WINAPI PwDeleteSystemKeyA(HKEY hKey, LPCSTR lpSubKey);
 
+// The machine's fault points, for the tests of the programs and components built on it:
+// TRUE, with the error armed there in *error, when the call at the point named must fail
+// now (its name as the platform's tests arm it: "IX509Enrollment_Initialize", a Win32
+// function's name, ...); FALSE otherwise. Only code in the process arms points (the unit
+// tests): in any other run the answer is FALSE. A point armed to raise answers FALSE.
+BOOL WINAPI PwFaultPointA(LPCSTR point, DWORD* error);
+
 // The host path (UTF-8) of a file or folder of the machine, as a Windows emulator's
 // kernel hands its Unix file name to the libraries that keep data beside a file. The
 // size protocol of GetFullPathNameA: the length without the terminator when the buffer

@@ -15,9 +15,10 @@ namespace {
 
 constexpr size_t kPiece = 25;
 
-// The file's text in wide characters; false when it cannot be opened or is no disk
-// file (a pipe or a device would never end). What is read stops at the size the file
-// had when it was opened, however long a writer goes on appending.
+// The file's text in wide characters; false when it cannot be opened, is no disk file
+// (a pipe or a device would never end) or cannot be read to its end: the part before a
+// failed read is not the command the client wrote, and is never run. What is read
+// stops at the size the file had when it was opened, however long a writer appends.
 bool readWholeText(const char* path, std::basic_string<WCHAR>* text) {
   win32::FileHandle file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -37,7 +38,7 @@ bool readWholeText(const char* path, std::basic_string<WCHAR>* text) {
     }
     std::memset(piece, 0, sizeof piece);
   }
-  return true;
+  return !reader.failed();
 }
 
 // The wide text back in the ANSI code page, at most `limit` bytes of it.

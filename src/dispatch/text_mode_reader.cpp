@@ -8,7 +8,12 @@ int TextModeReader::next() {
   }
   if (rawPos_ == rawLen_) {
     DWORD want = DWORD(left_ < sizeof raw_ ? left_ : sizeof raw_), got = 0;
-    if (want == 0 || !ReadFile(file_, raw_, want, &got, nullptr) || got == 0) return -1;
+    if (want == 0) return -1;
+    if (!ReadFile(file_, raw_, want, &got, nullptr)) {
+      failed_ = true;
+      return -1;
+    }
+    if (got == 0) return -1;  // shorter than it was: another process cut it
     left_ -= got;
     rawLen_ = got;
     rawPos_ = 0;

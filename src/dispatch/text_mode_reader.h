@@ -12,8 +12,10 @@ class TextModeReader {
  public:
   TextModeReader(HANDLE file, uint64_t limit) : file_(file), left_(limit) {}
 
-  // Up to `size` bytes of text; 0 at the end of the text.
+  // Up to `size` bytes of text; 0 at the end of the text, or once a read has failed.
   size_t read(char* out, size_t size);
+  // A read of the file failed: what came before it is not the whole text.
+  bool failed() const { return failed_; }
 
  private:
   int next();  // the next raw byte, or -1 at the end of the file
@@ -23,4 +25,5 @@ class TextModeReader {
   size_t rawLen_ = 0, rawPos_ = 0;
   int pending_ = -1;  // a byte read ahead after a carriage return
   bool ended_ = false;
+  bool failed_ = false;
 };

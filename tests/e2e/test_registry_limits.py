@@ -1,6 +1,7 @@
 """Windows' registry limits as a client meets them through 'D', 'B' and pwmachine: the
 deepest tree Windows allows goes whole, nothing deeper is made, and a hive that holds a
-deeper tree from before is walked without a crash."""
+deeper tree from before is walked without a crash, and removed by the administrator's
+repair alone."""
 
 import os
 import sqlite3
@@ -76,6 +77,23 @@ class RegistryLimitsTest(TargetTest):
         self.assertGreater(listing.stdout.count("\\d\n"), 500)
         out = os.path.join(self.t.work, "deep.reg")
         self.assertGreaterEqual(self.t.reg("export", HKLM_PARENT, out, "/y").returncode, 0)
+
+        # reg delete cannot reach the keys below the limit either; the administrator's
+        # repair removes the whole tree, and only it.
+        self.t.set_string(r"HKLM\Software\PwBeside", "v", "stays")
+        r = self.t.reg("delete", HKLM_PARENT, "/f")
+        self.assertEqual(r.returncode, 1)
+        self.assertIn("Insufficient system resources exist", r.stdout + r.stderr)
+        self.assertTrue(self.t.key_exists(HKLM_PARENT))
+        self.t.pwmachine("prune", HKLM_PARENT, "/f")
+        self.assertFalse(self.t.key_exists(HKLM_PARENT))
+        self.assertEqual(self.t.value(r"HKLM\Software\PwBeside", "v"), (1, b"stays\0"))
+        db = sqlite3.connect(self.t.hive_file())
+        self.assertEqual(db.execute("PRAGMA integrity_check").fetchone()[0], "ok")
+        self.assertEqual(db.execute("SELECT count(*) FROM keys WHERE parent <> 0 AND parent NOT IN "
+                                    "(SELECT id FROM keys)").fetchone()[0], 0)
+        db.close()
+        self.assertEqual(self.t.run(r"D,Software,PwBeside").code, 0)
 
 
 if __name__ == "__main__":

@@ -27,11 +27,17 @@ std::string newContainerName() {
                 r[14], r[15]);
 }
 
-void deleteContainer(const std::string& name, DWORD keySet, const std::string& provider,
+// True once the container is gone. A deletion that fails is tried once more, so that a
+// disk that failed one write does not leave a copy of the key behind.
+bool deleteContainer(const std::string& name, DWORD keySet, const std::string& provider,
                      DWORD type) {
-  HCRYPTPROV gone = 0;
-  CryptAcquireContextA(&gone, name.c_str(), provider.empty() ? nullptr : provider.c_str(), type,
-                       keySet | CRYPT_DELETEKEYSET);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    HCRYPTPROV gone = 0;
+    if (CryptAcquireContextA(&gone, name.c_str(), provider.empty() ? nullptr : provider.c_str(),
+                             type, keySet | CRYPT_DELETEKEYSET))
+      return true;
+  }
+  return false;
 }
 
 struct ProvInfo {
@@ -183,8 +189,11 @@ int runImportPfx(const Options& o) {
   }
   if (!CertControlStore(store.get(), 0, CERT_STORE_CTRL_COMMIT, nullptr))
     return undoAll(GetLastError(), storeName);
+  // The key stays in one container only: the one the certificates name.
+  for (const Moved& m : leftovers)
+    if (!deleteContainer(m.container, m.keySet, m.provider, m.type))
+      return undoAll(GetLastError(), "the imported key cannot be moved");
   for (PCCERT_CONTEXT c : added) CertFreeCertificateContext(c);
-  for (const Moved& m : leftovers) deleteContainer(m.container, m.keySet, m.provider, m.type);
   out(text);
   return succeeded(verb);
 }

@@ -3,6 +3,7 @@
 // Each sub-command takes the rest of the command line.
 #include "certutil.h"
 #include "console.h"
+#include "prune.h"
 #include "reg.h"
 #include "regsvr32.h"
 #include "system_info.h"
@@ -32,6 +33,8 @@ const Command kCommands[] = {
     {"ver", "the operating-system version the machine reports, and setting it",
      pwm::system::runVer},
     {"log", "the last runs of pwexe's trace log", pwm::trace::runLog},
+    {"prune", "removes a key tree however deep: the repair of a hive written by hand",
+     pwm::prune::runPrune},
 };
 
 int usage() {

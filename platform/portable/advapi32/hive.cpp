@@ -2,8 +2,10 @@
 
 #include "advapi32/boot_note.h"
 #include "advapi32/hive_vfs.h"
+#include "advapi32/lock_wait.h"
 
 #include "machine/codepage.h"
+#include "machine/host_calls.h"
 #include "machine/machine.h"
 
 #include <fcntl.h>
@@ -18,10 +20,6 @@
 namespace pw::registry {
 namespace {
 
-// How long a change waits for another process's write transaction to end. Changes hold
-// the lock for a fraction of a millisecond, so hundreds of overlapping runs pass well
-// within it, while a lock that is never released is answered in a few seconds.
-constexpr int kLockWaitMs = 5000;
 // A run checkpoints the write-ahead log into the hive when a commit leaves more frames
 // in it than this (a long 'D' writes many), and once more at its end when more than
 // kEndCheckpointFrames are left, so that the next run has only a short log to read
@@ -33,9 +31,9 @@ constexpr int kEndCheckpointFrames = 32;
 // deny writes to a hive, so it is honoured for root too.
 bool hiveWritable(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return true;  // created on open
+  if (pw::host::stat(path.c_str(), &st) != 0) return true;  // created on open
   if (::geteuid() == 0) return (st.st_mode & S_IWUSR) != 0;
-  return ::access(path.c_str(), W_OK) == 0;
+  return pw::host::access(path.c_str(), W_OK) == 0;
 }
 
 // Laying a hive out switches its file to write-ahead logging, which upgrades a shared
@@ -48,24 +46,22 @@ class LayoutTurn {
  public:
   explicit LayoutTurn(const std::string& hivePath) {
     std::string folder = hivePath.substr(0, hivePath.rfind('/') + 1);
-    fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    for (int waited = 0; fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0; waited += kPollMs) {
-      if ((errno != EWOULDBLOCK && errno != EINTR) || waited >= kLockWaitMs) {
-        ::close(fd_);
+    fd_ = pw::host::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    LockWait wait;
+    while (fd_ >= 0 && pw::host::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      if ((errno != EWOULDBLOCK && errno != EINTR) || !wait.pause()) {
+        pw::host::close(fd_);
         fd_ = -1;
-      } else {
-        ::usleep(kPollMs * 1000);
       }
     }
   }
   ~LayoutTurn() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) pw::host::close(fd_);
   }
   LayoutTurn(const LayoutTurn&) = delete;
   LayoutTurn& operator=(const LayoutTurn&) = delete;
 
  private:
-  static constexpr int kPollMs = 2;
   int fd_ = -1;
 };
 
@@ -169,24 +165,30 @@ Hive* Hive::open(const std::string& path, HiveId id) {
   (void)configured;
   bool writable = hiveWritable(path);
   struct stat st {};
-  bool newLog = ::stat((path + "-wal").c_str(), &st) != 0;
+  bool newLog = pw::host::stat((path + "-wal").c_str(), &st) != 0;
   sqlite3* db = nullptr;
   int flags = writable ? (SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) : SQLITE_OPEN_READONLY;
   if (sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, hiveVfsName()) != SQLITE_OK) {
     sqlite3_close(db);
     return nullptr;
   }
-  sqlite3_busy_timeout(db, kLockWaitMs);
+  waitForLocks(db);
   // The write-ahead log and its index stay beside the hive from run to run instead of
   // being made, grown and removed by every run; the run decides itself when to fold
   // the log back into the hive (see the destructor).
   sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   std::unique_ptr<Hive> hive(new Hive(db, writable, path, newLog));
   sqlite3_wal_hook(db, &Hive::onCommit, hive.get());
-  if (layoutVersion(db) < kLayoutVersion) {
+  // A hive that cannot be read (held by another process past the lock wait, a failing
+  // disk) is no hive to lay out.
+  int version = layoutVersion(db);
+  if (version < 0) return nullptr;
+  if (version < kLayoutVersion) {
     if (!writable) return nullptr;
     LayoutTurn turn(path);
-    if (layoutVersion(db) < kLayoutVersion) {  // not laid out by the process before
+    version = layoutVersion(db);
+    if (version < 0) return nullptr;
+    if (version < kLayoutVersion) {  // not laid out by the process before
       if (layOutHive(db, id) != SQLITE_OK) return nullptr;
       // A hive that is seldom written would otherwise have its layout read back from
       // the log by every run that opens it.
@@ -216,11 +218,14 @@ void Hive::finishRun() {
   // What a run committed is on disk before it ends, as it was when every run folded
   // the log into the hive: a long log is folded in and emptied (when no other run is
   // reading it at that moment), a short one is only flushed.
-  sqlite3_busy_timeout(db_, 0);
+  // A flush that fails here has no one left to tell: the run's code is given already,
+  // and what it committed stays in the log, whole, for the next run to read, as
+  // Windows' lazy writing of a hive tells no program of its failures either.
+  sqlite3_busy_handler(db_, nullptr, nullptr);
   if (logFrames_ <= kEndCheckpointFrames ||
       sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) !=
           SQLITE_OK)
-    flushLog();
+    (void)flushLog();
 }
 
 Hive::~Hive() {  // a connection that failed to open
@@ -228,21 +233,24 @@ Hive::~Hive() {  // a connection that failed to open
   sqlite3_close(db_);
 }
 
-void Hive::flushLog() {
+bool Hive::flushLog() {
   // Through a descriptor of its own: SQLite's sync would flush the folder as well on
-  // every run, which only a log made in this run needs.
+  // every run, which only a log made in this run needs. No log means nothing to flush.
   std::string log = path_ + "-wal";
-  if (int fd = ::open(log.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
-    ::fdatasync(fd);
-    ::close(fd);
+  bool flushed = true;
+  if (int fd = pw::host::open(log.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+    flushed = pw::host::fdatasync(fd) == 0;
+    pw::host::close(fd);
+  } else if (errno != ENOENT) {
+    flushed = false;
   }
-  if (newLog_) {
+  if (newLog_ && flushed) {
     std::string folder = path_.substr(0, path_.rfind('/') + 1);
-    if (int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); fd >= 0) {
-      ::fsync(fd);
-      ::close(fd);
-    }
+    int fd = pw::host::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    flushed = fd >= 0 && pw::host::fsync(fd) == 0;
+    if (fd >= 0) pw::host::close(fd);
   }
+  return flushed;
 }
 
 sqlite3_stmt* Hive::stmt(const char* sql) {

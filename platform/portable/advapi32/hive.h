@@ -88,8 +88,9 @@ class Hive {
   LONG markSystemOwned(const std::vector<std::string>& path);
   LONG deleteSystemTree(const std::vector<std::string>& path);
 
-  // Puts what is committed on the disk now rather than when the process ends.
-  void flush() { flushLog(); }
+  // Puts what is committed on the disk now rather than when the process ends; false
+  // when the host could not.
+  bool flush() { return flushLog(); }
 
  private:
   Hive(sqlite3* db, bool writable, std::string path, bool newLog)
@@ -98,7 +99,7 @@ class Hive {
   static Hive* keepUntilExit(Hive* hive);
   void finishRun();
   static int onCommit(void* hive, sqlite3* db, const char* name, int frames);
-  void flushLog();
+  bool flushLog();
   sqlite3_stmt* stmt(const char* sql);
   int run(const char* sql);  // a statement without results, prepared once
   LONG begin();

@@ -2,6 +2,7 @@
 
 #include <pwplatform.h>
 
+#include "machine/host_calls.h"
 #include "machine/machine.h"
 
 #include "machine/ossl.h"
@@ -44,8 +45,8 @@ void restrictToOwner(DWORD flags) {
   for (const char* suffix : {"", "-wal", "-shm"}) {
     std::string file = path + suffix;
     struct stat st;
-    if (::stat(file.c_str(), &st) == 0 && (st.st_mode & 077))
-      ::chmod(file.c_str(), st.st_mode & 0700);
+    if (pw::host::stat(file.c_str(), &st) == 0 && (st.st_mode & 077))
+      pw::host::chmod(file.c_str(), st.st_mode & 0700);
   }
 }
 

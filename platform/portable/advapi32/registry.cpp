@@ -135,8 +135,8 @@ LSTATUS WINAPI RegFlushKey(HKEY hKey) {
     if (LONG st = resolve(hKey, &key)) return st;
     if (key.isUsers()) return ERROR_SUCCESS;
     if (LONG st = key.hive->keyExists(key.id)) return st;  // a deleted key has nothing to flush
-    key.hive->flush();  // every change is committed already; this puts it on the disk
-    return ERROR_SUCCESS;
+    // Every change is committed already; this puts it on the disk.
+    return key.hive->flush() ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED;
   });
 }
 

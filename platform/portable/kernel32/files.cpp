@@ -13,6 +13,7 @@
 #include "kernel32/share_modes.h"
 #include "machine/faults.h"
 #include "machine/guard.h"
+#include "machine/host_calls.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -80,7 +81,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
     if (wantAppend) oflags |= O_APPEND;
 
     struct stat st {};
-    bool exists = ::stat(host.c_str(), &st) == 0;
+    bool exists = pw::host::stat(host.c_str(), &st) == 0;
     if (exists && !openable(st)) {
       SetLastError(ERROR_CANT_ACCESS_FILE);
       return INVALID_HANDLE_VALUE;
@@ -134,8 +135,8 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
     oflags |= O_NONBLOCK;
     auto object = std::make_unique<FileObject>();  // before the descriptor, which it then owns
     if ((oflags & O_ACCMODE) == O_WRONLY)
-      object->fd = ::open(host.c_str(), (oflags & ~O_WRONLY) | O_RDWR, mode);
-    if (object->fd < 0) object->fd = ::open(host.c_str(), oflags, mode);
+      object->fd = pw::host::open(host.c_str(), (oflags & ~O_WRONLY) | O_RDWR, mode);
+    if (object->fd < 0) object->fd = pw::host::open(host.c_str(), oflags, mode);
     int fd = object->fd;
     if (fd < 0) {
       int err = errno;
@@ -147,13 +148,14 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
       return INVALID_HANDLE_VALUE;
     }
     struct stat opened {};
-    if (::fstat(fd, &opened) != 0 || !openable(opened)) {
+    if (pw::host::fstat(fd, &opened) != 0 || !openable(opened)) {
       SetLastError(ERROR_CANT_ACCESS_FILE);
       return INVALID_HANDLE_VALUE;  // the object closes the descriptor
     }
     if (!(oflags & O_DIRECTORY)) {
       DWORD st = pw::kernel::markShareMode(fd, access, share);
-      if (st == ERROR_SUCCESS && truncate && ::ftruncate(fd, 0) != 0) st = errorFromErrno(errno);
+      if (st == ERROR_SUCCESS && truncate && pw::host::ftruncate(fd, 0) != 0)
+        st = errorFromErrno(errno);
       if (st != ERROR_SUCCESS) {
         SetLastError(st);
         return INVALID_HANDLE_VALUE;
@@ -180,7 +182,7 @@ BOOL WINAPI ReadFile(HANDLE h, LPVOID buffer, DWORD toRead, LPDWORD read, void*)
   if (!f->readable) return pw::fail(ERROR_ACCESS_DENIED);
   if (!buffer && toRead) return pw::fail(ERROR_NOACCESS);
   auto* at = static_cast<char*>(buffer);
-  ssize_t done = whole(toRead, [&](size_t n) { return ::read(f->fd, at + n, toRead - n); });
+  ssize_t done = whole(toRead, [&](size_t n) { return pw::host::read(f->fd, at + n, toRead - n); });
   if (done < 0)
     return pw::fail(errno == EISDIR ? DWORD(ERROR_INVALID_FUNCTION) : errorFromErrno(errno));
   if (read) *read = DWORD(done);
@@ -195,7 +197,8 @@ BOOL WINAPI WriteFile(HANDLE h, LPCVOID buffer, DWORD toWrite, LPDWORD written, 
   if (!f) return pw::fail(ERROR_INVALID_HANDLE);
   if (written) *written = 0;
   auto* at = static_cast<const char*>(buffer);
-  ssize_t done = whole(toWrite, [&](size_t n) { return ::write(f->fd, at + n, toWrite - n); });
+  ssize_t done =
+      whole(toWrite, [&](size_t n) { return pw::host::write(f->fd, at + n, toWrite - n); });
   if (done < 0)
     return pw::fail(errno == EBADF ? DWORD(ERROR_ACCESS_DENIED) : errorFromErrno(errno));
   if (written) *written = DWORD(done);
@@ -210,7 +213,7 @@ DWORD WINAPI SetFilePointer(HANDLE h, LONG distance, PLONG high, DWORD method) {
   }
   off_t offset = high ? off_t((uint64_t(uint32_t(*high)) << 32) | uint32_t(distance)) : distance;
   int whence = method == FILE_BEGIN ? SEEK_SET : method == FILE_CURRENT ? SEEK_CUR : SEEK_END;
-  off_t pos = ::lseek(f->fd, offset, whence);
+  off_t pos = pw::host::lseek(f->fd, offset, whence);
   if (pos < 0) {
     SetLastError(ERROR_NEGATIVE_SEEK);
     return INVALID_SET_FILE_POINTER;
@@ -225,7 +228,7 @@ DWORD WINAPI SetFilePointer(HANDLE h, LONG distance, PLONG high, DWORD method) {
 DWORD WINAPI GetFileSize(HANDLE h, LPDWORD high) {
   auto* f = pw::handles::objectFor<FileObject>(h);
   struct stat st {};
-  if (!f || ::fstat(f->fd, &st) != 0) {
+  if (!f || pw::host::fstat(f->fd, &st) != 0) {
     SetLastError(ERROR_INVALID_HANDLE);
     return INVALID_FILE_SIZE;
   }
@@ -239,7 +242,7 @@ DWORD WINAPI GetFileSize(HANDLE h, LPDWORD high) {
 DWORD WINAPI GetFileType(HANDLE h) {
   auto* f = pw::handles::objectFor<FileObject>(h);
   struct stat st {};
-  if (!f || ::fstat(f->fd, &st) != 0) {
+  if (!f || pw::host::fstat(f->fd, &st) != 0) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FILE_TYPE_UNKNOWN;
   }
@@ -256,10 +259,10 @@ BOOL WINAPI DeleteFileA(LPCSTR name) {
     std::string host;
     if (DWORD st = hostPath(name, &host)) return pw::fail(st);
     struct stat st {};
-    if (::lstat(host.c_str(), &st) != 0) return pw::fail(pw::paths::missingError(host));
+    if (pw::host::lstat(host.c_str(), &st) != 0) return pw::fail(pw::paths::missingError(host));
     if (S_ISDIR(st.st_mode) || readOnly(st)) return pw::fail(ERROR_ACCESS_DENIED);
     if (DWORD denied = pw::kernel::checkDeleteAllowed(host.c_str())) return pw::fail(denied);
-    if (::unlink(host.c_str()) != 0) return pw::fail(errorFromErrno(errno));
+    if (pw::host::unlink(host.c_str()) != 0) return pw::fail(errorFromErrno(errno));
     return TRUE;
   });
 }
@@ -275,7 +278,7 @@ BOOL WINAPI CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES) {
     if (DWORD st = pw::paths::fullPath(name, &full)) return pw::fail(st);
     if (full.size() >= kMaxFolderPath) return pw::fail(ERROR_FILENAME_EXCED_RANGE);
     if (DWORD st = hostPath(full, &host)) return pw::fail(st);
-    if (::mkdir(host.c_str(), 0777) != 0) {
+    if (pw::host::mkdir(host.c_str(), 0777) != 0) {
       int err = errno;
       return pw::fail(err == ENOENT ? DWORD(ERROR_PATH_NOT_FOUND) : errorFromErrno(err));
     }
@@ -288,7 +291,7 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR name) {
     if (!name) return pw::fail(ERROR_INVALID_PARAMETER);
     std::string host;
     if (DWORD st = hostPath(name, &host)) return pw::fail(st);
-    if (::rmdir(host.c_str()) != 0) {
+    if (pw::host::rmdir(host.c_str()) != 0) {
       int err = errno;
       return pw::fail(err == ENOTDIR  ? DWORD(ERROR_DIRECTORY)
                       : err == ENOENT ? pw::paths::missingError(host)
@@ -310,7 +313,7 @@ DWORD WINAPI GetFileAttributesA(LPCSTR name) {
       return INVALID_FILE_ATTRIBUTES;
     }
     struct stat st {};
-    if (::stat(host.c_str(), &st) != 0) {
+    if (pw::host::stat(host.c_str(), &st) != 0) {
       SetLastError(errno == ENOENT ? pw::paths::missingError(host) : errorFromErrno(errno));
       return INVALID_FILE_ATTRIBUTES;
     }
@@ -323,7 +326,7 @@ DWORD WINAPI GetFileAttributesA(LPCSTR name) {
 namespace pw::kernel {
 
 FileObject::~FileObject() {
-  if (owned && fd >= 0) ::close(fd);
+  if (owned && fd >= 0) pw::host::close(fd);
 }
 
 }  // namespace pw::kernel

@@ -8,6 +8,7 @@
 #include "machine/codepage.h"
 #include "machine/handles.h"
 #include "machine/guard.h"
+#include "machine/host_calls.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -82,23 +83,23 @@ WIN32_FIND_DATAA describe(const std::string& ansiName, const struct stat& st) {
 // The matching entries of a host folder; a Win32 error, 0 on success.
 DWORD readFolder(const std::string& host, bool root, std::u16string_view pattern,
                  std::vector<Found>* out) {
-  DIR* dir = ::opendir(host.empty() ? "/" : host.c_str());
+  DIR* dir = pw::host::opendir(host.empty() ? "/" : host.c_str());
   if (!dir)
     return errno == ENOENT || errno == ENOTDIR ? DWORD(ERROR_PATH_NOT_FOUND)
                                                : pw::paths::errorFromErrno(errno);
   std::vector<std::string> names;
-  while (dirent* e = ::readdir(dir)) {
+  while (dirent* e = pw::host::readdir(dir)) {
     std::string name = e->d_name;
     if (root && (name == "." || name == "..")) continue;  // a drive's root has neither
     names.push_back(std::move(name));
   }
-  ::closedir(dir);
+  pw::host::closedir(dir);
   for (const std::string& utf8 : names) {
     std::string ansi = pw::codepage::utf8ToAnsi(utf8);
     std::u16string key = folded(ansi);
     if (ansi.size() >= MAX_PATH || !matches(pattern, key)) continue;
     struct stat st {};
-    if (::stat((host + "/" + utf8).c_str(), &st) != 0) continue;  // a dangling link
+    if (pw::host::stat((host + "/" + utf8).c_str(), &st) != 0) continue;  // a dangling link
     out->push_back({ansi, key, describe(ansi, st)});
   }
   std::sort(out->begin(), out->end(), [](const Found& a, const Found& b) {

@@ -5,6 +5,7 @@
 #include "machine/codepage.h"
 #include "machine/drives.h"
 #include "machine/guard.h"
+#include "machine/host_calls.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -23,7 +24,7 @@ char upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
 
 std::string initialDirectory() {
   char buf[4096];
-  std::string cwd = ::getcwd(buf, sizeof buf) ? buf : "/";
+  std::string cwd = pw::host::getcwd(buf, sizeof buf) ? buf : "/";
   const std::string c = pw::machine::systemDriveFolder();
   std::string win;
   if (cwd == c || cwd.rfind(c + "/", 0) == 0)
@@ -91,22 +92,22 @@ std::u16string foldHost(std::string_view utf8) {
 // The entry of `dir` whose name matches `name` without regard to case.
 bool findEntry(const std::string& dir, const std::string& name, std::string* found) {
   struct stat st {};
-  if (::lstat((dir + "/" + name).c_str(), &st) == 0) {
+  if (pw::host::lstat((dir + "/" + name).c_str(), &st) == 0) {
     *found = name;
     return true;
   }
-  DIR* d = ::opendir(dir.empty() ? "/" : dir.c_str());
+  DIR* d = pw::host::opendir(dir.empty() ? "/" : dir.c_str());
   if (!d) return false;
   std::u16string want = foldHost(name);
   bool ok = false;
-  while (dirent* e = ::readdir(d)) {
+  while (dirent* e = pw::host::readdir(d)) {
     if (foldHost(e->d_name) == want) {
       *found = e->d_name;
       ok = true;
       break;
     }
   }
-  ::closedir(d);
+  pw::host::closedir(d);
   return ok;
 }
 
@@ -174,7 +175,7 @@ DWORD missingError(const std::string& host) {
   size_t cut = host.rfind('/');
   std::string parent = cut == 0 ? "/" : host.substr(0, cut);
   struct stat st {};
-  if (::stat(parent.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return ERROR_PATH_NOT_FOUND;
+  if (pw::host::stat(parent.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return ERROR_PATH_NOT_FOUND;
   return ERROR_FILE_NOT_FOUND;
 }
 
@@ -204,6 +205,8 @@ DWORD errorFromErrno(int err) {
       return ERROR_FILENAME_EXCED_RANGE;
     case ENOSPC:
       return ERROR_DISK_FULL;
+    case EIO:
+      return ERROR_IO_DEVICE;
     case ENOMEM:
       return ERROR_NOT_ENOUGH_MEMORY;
     case ENOTEMPTY:
@@ -226,9 +229,9 @@ BOOL WINAPI SetCurrentDirectoryA(LPCSTR name) {
     if (DWORD st = pw::paths::fullPath(name, &full)) return pw::fail(st);
     if (DWORD st = pw::paths::hostPath(full, &host)) return pw::fail(st);
     struct stat st {};
-    if (::stat(host.c_str(), &st) != 0) return pw::fail(pw::paths::missingError(host));
+    if (pw::host::stat(host.c_str(), &st) != 0) return pw::fail(pw::paths::missingError(host));
     if (!S_ISDIR(st.st_mode)) return pw::fail(ERROR_DIRECTORY);
-    if (::chdir(host.c_str()) != 0) return pw::fail(pw::paths::errorFromErrno(errno));
+    if (pw::host::chdir(host.c_str()) != 0) return pw::fail(pw::paths::errorFromErrno(errno));
     pw::paths::setCurrentDirectory(full);
     return TRUE;
   });

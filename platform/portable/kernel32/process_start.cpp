@@ -13,11 +13,11 @@
 #include "machine/drives.h"
 #include "machine/faults.h"
 #include "machine/guard.h"
+#include "machine/host_calls.h"
 
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 #include <cerrno>
 #include <climits>
@@ -100,7 +100,7 @@ std::string machinePath() {
 // The Windows form of this program's folder, on drive c: or z:.
 std::string applicationFolder() {
   char buf[PATH_MAX];
-  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  ssize_t n = pw::host::readlink("/proc/self/exe", buf, sizeof buf - 1);
   if (n <= 0) return "";
   std::string host(buf, size_t(n));
   host.erase(host.rfind('/'));
@@ -149,7 +149,7 @@ bool findProgram(const std::string& name, std::string* host) {
       std::string found;
       struct stat st {};
       if (pw::paths::hostPath(candidate, &found) != ERROR_SUCCESS ||
-          ::stat(found.c_str(), &st) != 0)
+          pw::host::stat(found.c_str(), &st) != 0)
         continue;
       if (!S_ISREG(st.st_mode)) return false;
       *host = std::move(found);
@@ -202,13 +202,13 @@ class StandardHandles {
  public:
   ~StandardHandles() {
     for (int fd : fds_)
-      if (fd >= 0) ::close(fd);
+      if (fd >= 0) pw::host::close(fd);
   }
   // A handle the child may have: one that is inheritable, inherited, and open.
   bool set(int slot, HANDLE h, BOOL inherit) {
     auto* file = pw::handles::objectFor<FileObject>(h);
     if (!file || !inherit || !file->inheritable) return true;
-    fds_[slot] = ::fcntl(file->fd, F_DUPFD_CLOEXEC, 10);
+    fds_[slot] = pw::host::fcntl(file->fd, F_DUPFD_CLOEXEC, 10);
     return fds_[slot] >= 0;
   }
   // A slot without a handle holds a descriptor that refuses reading and writing
@@ -241,15 +241,6 @@ class SpawnSetup {
   posix_spawnattr_t attr;
 };
 
-int openPidfd(pid_t pid) {
-#ifdef SYS_pidfd_open
-  return int(::syscall(SYS_pidfd_open, pid, 0));
-#else
-  (void)pid;
-  return -1;
-#endif
-}
-
 }  // namespace
 
 BOOL WINAPI CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY_ATTRIBUTES,
@@ -270,7 +261,7 @@ BOOL WINAPI CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY
     if (applicationName) {
       struct stat st {};
       if (pw::paths::hostPath(applicationName, &program) != ERROR_SUCCESS ||
-          ::stat(program.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+          pw::host::stat(program.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return pw::fail(ERROR_FILE_NOT_FOUND);
     } else {
       bool found = false;
@@ -291,7 +282,7 @@ BOOL WINAPI CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY
       return pw::fail(st == ERROR_INVALID_NAME ? DWORD(ERROR_DIRECTORY) : st);
     struct stat st {};
     if (pw::paths::hostPath(folder, &hostFolder) != ERROR_SUCCESS ||
-        ::stat(hostFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        pw::host::stat(hostFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
       return pw::fail(ERROR_DIRECTORY);
 
     std::vector<std::string> args;
@@ -332,15 +323,15 @@ BOOL WINAPI CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY
     HANDLE hProcess = pw::handles::addObject<HANDLE>(std::move(process));
     HANDLE hThread = hProcess ? pw::handles::addObject<HANDLE>(std::move(thread)) : nullptr;
     pid_t pid = 0;
-    int err = hThread ? posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attr, argv.data(),
-                                    envp.data())
+    int err = hThread ? pw::host::posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attr,
+                                              argv.data(), envp.data())
                       : ENOMEM;
     if (err) {
       if (hProcess) pw::handles::destroyObject(hProcess);
       if (hThread) pw::handles::destroyObject(hThread);
       return pw::fail(spawnError(err));
     }
-    child->started(pid, openPidfd(pid));
+    child->started(pid, pw::host::pidfd_open(pid, 0));
     info->hProcess = hProcess;
     info->hThread = hThread;
     info->dwProcessId = DWORD(pid);

@@ -4,6 +4,7 @@
 #include "kernel32/child_process.h"
 #include "kernel32/file_object.h"
 #include "machine/faults.h"
+#include "machine/host_calls.h"
 
 #include <poll.h>
 #include <sys/wait.h>
@@ -28,7 +29,7 @@ constexpr int kPollWithoutPidfdMs = 10;
 
 ChildProcess::~ChildProcess() {
   collect(false);  // an ended program leaves no zombie behind
-  if (pidfd_ >= 0) ::close(pidfd_);
+  if (pidfd_ >= 0) pw::host::close(pidfd_);
 }
 
 bool ChildProcess::collect(bool block) {
@@ -37,7 +38,7 @@ bool ChildProcess::collect(bool block) {
   siginfo_t info{};
   int rc;
   do {
-    rc = ::waitid(P_PID, id_t(pid_), &info, WEXITED | (block ? 0 : WNOHANG));
+    rc = pw::host::waitid(P_PID, id_t(pid_), &info, WEXITED | (block ? 0 : WNOHANG));
   } while (rc != 0 && errno == EINTR);
   if (rc != 0) {
     // Reaped elsewhere (a SIGCHLD that discards its children): ended, code unknown.
@@ -63,7 +64,7 @@ bool ChildProcess::waitFor(DWORD ms) {
     int slice = forever ? -1 : int(std::min<uint64_t>(deadline - now, INT_MAX));
     if (pidfd_ >= 0) {
       pollfd p{pidfd_, POLLIN, 0};
-      if (::poll(&p, 1, slice) < 0 && errno != EINTR) return collect(false);
+      if (pw::host::poll(&p, 1, slice) < 0 && errno != EINTR) return collect(false);
     } else {
       int pause = slice < 0 ? kPollWithoutPidfdMs : std::min(slice, kPollWithoutPidfdMs);
       timespec ts{0, long(pause) * 1000000L};

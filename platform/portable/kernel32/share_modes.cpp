@@ -1,5 +1,7 @@
 #include "kernel32/share_modes.h"
 
+#include "machine/host_calls.h"
+
 #include <fcntl.h>
 #include <initializer_list>
 #include <unistd.h>
@@ -20,17 +22,18 @@ bool lockByte(int fd, off_t at, short type) {
   lock.l_whence = SEEK_SET;
   lock.l_start = at;
   lock.l_len = 1;
-  return ::fcntl(fd, F_OFD_SETLK, &lock) == 0;
+  return pw::host::fcntl(fd, F_OFD_SETLK, &lock) == 0;
 }
 
-// True when a handle other than `fd`'s own open file marks the byte.
+// True when a handle other than `fd`'s own open file marks the byte, or when the host
+// cannot tell: a share mode is never broken by a call that failed.
 bool othersMark(int fd, off_t at) {
   struct flock lock {};
   lock.l_type = F_WRLCK;
   lock.l_whence = SEEK_SET;
   lock.l_start = at;
   lock.l_len = 1;
-  return ::fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+  return pw::host::fcntl(fd, F_OFD_GETLK, &lock) != 0 || lock.l_type != F_UNLCK;
 }
 
 bool wants(DWORD access, Right r) {
@@ -76,7 +79,7 @@ DWORD markShareMode(int fd, DWORD access, DWORD share) {
       all.l_whence = SEEK_SET;
       all.l_start = kMarks;
       all.l_len = 6;
-      ::fcntl(fd, F_OFD_SETLK, &all);
+      pw::host::fcntl(fd, F_OFD_SETLK, &all);
       return ERROR_SHARING_VIOLATION;
     }
   }
@@ -84,10 +87,10 @@ DWORD markShareMode(int fd, DWORD access, DWORD share) {
 }
 
 DWORD checkDeleteAllowed(const char* host) {
-  int fd = ::open(host, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  int fd = pw::host::open(host, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return ERROR_SUCCESS;  // unreadable: nothing to look at
   bool denied = othersMark(fd, denies(kDelete));
-  ::close(fd);
+  pw::host::close(fd);
   return denied ? ERROR_SHARING_VIOLATION : ERROR_SUCCESS;
 }
 

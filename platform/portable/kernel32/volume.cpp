@@ -7,6 +7,7 @@
 #include "kernel32/reported_system.h"
 #include "machine/faults.h"
 #include "machine/guard.h"
+#include "machine/host_calls.h"
 #include "machine/machine.h"
 
 #include <sys/stat.h>
@@ -49,8 +50,8 @@ BOOL WINAPI GetVolumeInformationA(LPCSTR root, LPSTR label, DWORD labelSize, LPD
     if (pw::paths::fullPath(path, &full) != ERROR_SUCCESS) return pw::fail(ERROR_PATH_NOT_FOUND);
     if (full.size() != 3) return pw::fail(notRootError(path));
     struct stat st {};
-    if (pw::paths::hostPath(full, &host) != ERROR_SUCCESS || ::stat(host.c_str(), &st) != 0 ||
-        !S_ISDIR(st.st_mode))
+    if (pw::paths::hostPath(full, &host) != ERROR_SUCCESS ||
+        pw::host::stat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
       return pw::fail(ERROR_PATH_NOT_FOUND);
 
     char drive = char(full[0] & ~0x20);

@@ -1,11 +1,15 @@
-// Fault injection for unit tests, as storage libraries test their error paths: a
-// test arms a fault, and the next call (or the nth) of that platform function fails
-// with the error the test chose, or raises, as a call that faults inside Windows
-// raises a structured exception. "Allocation" fails operator new itself.
+// Fault injection, as storage libraries test their error paths: a test arms a fault,
+// and the next call (or the nth) of that platform function fails with the error the
+// test chose, or raises, as a call that faults inside Windows raises a structured
+// exception. "Allocation" fails operator new itself where the program links the
+// failing one (the unit tests). Host calls (machine/host_calls.h) fail the same way
+// with an errno: the nth write, or the nth host call of any kind.
 //
-// Compiled in only where PW_FAULTS is defined: the platform library built a second
-// time for the unit tests. In every other build `injected` is a constant "no
-// fault", so no input can ever reach an injected failure.
+// The table is part of every build and costs a test of one flag a call while nothing
+// is armed. Only code in the process arms it: the unit tests, and in builds made for
+// testing (PW_FAULT_INJECTION) the start-up reading of PW_HOST_FAULTS
+// (machine/fault_environment.cpp). A release build reads no such variable, so no input
+// of a release program reaches an injected failure.
 //
 // The call-site idiom, first thing in an exported function, before its guard
 // (machine/guard.h), so that a raised fault leaves the function as a fault would:
@@ -18,6 +22,9 @@
 
 #include <windows.h>
 
+#include "machine/host_calls.h"
+
+#include <cerrno>
 #include <optional>
 
 namespace pw::faults {
@@ -70,16 +77,47 @@ struct Fault {
   Action action = Action::Fail;
 };
 
+// A failing host call: after `skip` calls of the kind (of any kind for Call::any),
+// `times` calls fail with errno `error` (0: every one after).
+struct HostFault {
+  host::Call call;
+  int error = EIO;
+  unsigned skip = 0;
+  unsigned times = 1;
+};
+
 // What a raising call throws.
 struct Raised {
   Point point;
 };
 
-#ifdef PW_FAULTS
+// Arms a fault; it replaces any armed at the same point or call.
+void arm(const Fault& fault);
+void arm(const HostFault& fault);
+// Disarms every fault, host calls' included.
+void disarm();
+// How often the point (the call, every host call for Call::any) was reached since it
+// was armed, its failures included.
+unsigned reached(Point point);
+unsigned reached(host::Call call);
 
-// The machine's own reads of its settings (drive mappings, the version it reports) go
-// through the registry functions but are no calls of the program under test: while an
-// Unfaulted lives, armed Win32 points neither fire nor count. Allocations still fail.
+// The error the call must fail with now, if any; throws Raised for a raising fault.
+std::optional<DWORD> injected(Point point);
+// True when the call must overstate its output now.
+bool overstated(Point point);
+// True when this allocation must fail (the failing operator new asks).
+bool allocationFails();
+// The errno the host call must fail with now, or 0; the table's calls ask.
+int hostError(host::Call call);
+// Called with each host call while a host fault is armed: the call, its number among
+// the calls counted (every host call's when Call::any is armed), and the errno it
+// fails with, 0 when it goes through.
+using HostCallObserver = void (*)(host::Call call, unsigned nth, int error);
+void observeHostCalls(HostCallObserver observer);
+
+// Inside its scope armed platform functions neither fire nor count: the machine's reads
+// of its own settings are no calls of the code under test. Allocations and host calls
+// still fail there, as memory running out or a failing disk fails those reads too.
 class Unfaulted {
  public:
   Unfaulted();
@@ -88,32 +126,8 @@ class Unfaulted {
   Unfaulted& operator=(const Unfaulted&) = delete;
 };
 
-// Arms a fault; it replaces any armed at the same point.
-void arm(const Fault& fault);
-// Disarms every fault.
-void disarm();
-// How often the point was reached since it was armed, its failures included.
-unsigned reached(Point point);
-
-// The error the call must fail with now, if any; throws Raised for a raising fault.
-std::optional<DWORD> injected(Point point);
-// True when the call must overstate its output now.
-bool overstated(Point point);
-// True when this allocation must fail (operator new asks).
-bool allocationFails();
-
-#else
-
-struct Unfaulted {
-  Unfaulted() {}
-  ~Unfaulted() {}  // user-provided: a scope object, not an unused variable
-  Unfaulted(const Unfaulted&) = delete;
-  Unfaulted& operator=(const Unfaulted&) = delete;
-};
-
-constexpr std::optional<DWORD> injected(Point) noexcept { return std::nullopt; }
-constexpr bool overstated(Point) noexcept { return false; }
-
-#endif
+// Arms the host faults that PW_HOST_FAULTS names, in builds made for testing; nothing
+// in any other build. Runs once, before the program's own start.
+void armFromEnvironment();
 
 }  // namespace pw::faults

@@ -1,5 +1,6 @@
 #include "machine/machine.h"
 
+#include "machine/host_calls.h"
 #include "machine/system_programs.h"
 
 #include <pwd.h>
@@ -17,7 +18,7 @@ void makeDirs(const std::string& path) {
   while (pos != std::string::npos) {
     pos = path.find('/', pos + 1);
     partial = path.substr(0, pos);
-    if (!partial.empty()) ::mkdir(partial.c_str(), 0755);  // EEXIST is fine
+    if (!partial.empty()) pw::host::mkdir(partial.c_str(), 0755);  // EEXIST is fine
   }
 }
 
@@ -38,7 +39,7 @@ std::string computeRoot() {
   std::string r = env && *env ? env : defaultRoot();
   if (r[0] != '/') {
     char cwd[4096];
-    if (::getcwd(cwd, sizeof cwd)) r = std::string(cwd) + "/" + r;
+    if (pw::host::getcwd(cwd, sizeof cwd)) r = std::string(cwd) + "/" + r;
   }
   while (r.size() > 1 && r.back() == '/') r.pop_back();
   return r;
@@ -69,11 +70,11 @@ std::string userHivePath() {
   // number needs no look-up in the user database, which every run would pay for.
   std::string path = root() + "/registry/user-" + std::to_string(::geteuid()) + ".db";
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) {
+  if (pw::host::stat(path.c_str(), &st) != 0 && errno == ENOENT) {
     // Earlier builds named the hive after the account; it moves over once.
     std::string old = root() + "/registry/user-" + userName() + ".db";
-    if (old != path && ::rename(old.c_str(), path.c_str()) == 0)
-      ::rename((old + "-wal").c_str(), (path + "-wal").c_str());
+    if (old != path && pw::host::rename(old.c_str(), path.c_str()) == 0)
+      pw::host::rename((old + "-wal").c_str(), (path + "-wal").c_str());
   }
   return path;
 }
@@ -83,17 +84,18 @@ void boot() {
   // that boot() can also be called directly.
   static const std::string r = computeRoot();
   struct stat st {};
-  if (::stat((r + "/drive_c").c_str(), &st) == 0 && ::stat((r + "/registry").c_str(), &st) == 0)
+  if (pw::host::stat((r + "/drive_c").c_str(), &st) == 0 &&
+      pw::host::stat((r + "/registry").c_str(), &st) == 0)
     return;
   // The registry's folder comes last: a process that finds both folders finds the
   // system folder's programs too.
   makeDirs(r);
-  ::mkdir((r + "/drive_c").c_str(), 0755);
-  ::mkdir((r + "/drive_c/windows").c_str(), 0755);
-  ::mkdir((r + "/drive_c/windows/system32").c_str(), 0755);
-  ::mkdir((r + "/drive_c/users").c_str(), 0755);
+  pw::host::mkdir((r + "/drive_c").c_str(), 0755);
+  pw::host::mkdir((r + "/drive_c/windows").c_str(), 0755);
+  pw::host::mkdir((r + "/drive_c/windows/system32").c_str(), 0755);
+  pw::host::mkdir((r + "/drive_c/users").c_str(), 0755);
   installSystemPrograms(r + "/drive_c/windows/system32");
-  ::mkdir((r + "/registry").c_str(), 0755);
+  pw::host::mkdir((r + "/registry").c_str(), 0755);
 }
 
 }  // namespace pw::machine

@@ -1,5 +1,7 @@
 #include "machine/system_programs.h"
 
+#include "machine/host_calls.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,7 +15,7 @@ constexpr const char* kPrograms[] = {"cacls", "icacls"};
 
 std::string ownFolder() {
   char buf[PATH_MAX];
-  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  ssize_t n = pw::host::readlink("/proc/self/exe", buf, sizeof buf - 1);
   if (n <= 0) return "";
   std::string path(buf, size_t(n));
   return path.substr(0, path.rfind('/'));
@@ -23,7 +25,7 @@ std::string ownFolder() {
 std::string installed(const std::string& folder, const char* name) {
   for (const std::string& candidate : {folder + "/" + name, folder + "/../lib/pwexe/" + name}) {
     struct stat st {};
-    if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IXUSR)) {
+    if (pw::host::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IXUSR)) {
       char real[PATH_MAX];
       return ::realpath(candidate.c_str(), real) ? std::string(real) : candidate;
     }
@@ -43,11 +45,11 @@ std::string quoted(const std::string& text) {
 void place(const std::string& path, const std::string& program) {
   std::string text = "#!/bin/sh\nexec " + quoted(program) + " \"$@\"\n";
   std::string temporary = path + "." + std::to_string(::getpid()) + ".tmp";
-  int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0755);
+  int fd = pw::host::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0755);
   if (fd < 0) return;
-  bool whole = ::write(fd, text.data(), text.size()) == ssize_t(text.size());
-  whole = ::close(fd) == 0 && whole;
-  if (!whole || ::rename(temporary.c_str(), path.c_str()) != 0) ::unlink(temporary.c_str());
+  bool whole = pw::host::write(fd, text.data(), text.size()) == ssize_t(text.size());
+  whole = pw::host::close(fd) == 0 && whole;
+  if (!whole || pw::host::rename(temporary.c_str(), path.c_str()) != 0) pw::host::unlink(temporary.c_str());
 }
 
 }  // namespace

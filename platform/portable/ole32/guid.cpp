@@ -2,7 +2,8 @@
 // and back, and the identifiers of the root interfaces.
 #include <objbase.h>
 
-#include <sys/random.h>
+#include "machine/host_calls.h"
+
 #include <cstdio>
 
 extern "C" {
@@ -39,7 +40,7 @@ bool readHex(const OLECHAR* text, int digits, unsigned long long* out) {
 HRESULT WINAPI CoCreateGuid(GUID* pguid) {
   if (!pguid) return E_INVALIDARG;
   BYTE bytes[16];
-  if (getrandom(bytes, sizeof bytes, 0) != ssize_t(sizeof bytes)) return E_FAIL;
+  if (pw::host::getrandom(bytes, sizeof bytes, 0) != ssize_t(sizeof bytes)) return E_FAIL;
   pguid->Data1 = DWORD(bytes[0]) << 24 | DWORD(bytes[1]) << 16 | DWORD(bytes[2]) << 8 | bytes[3];
   pguid->Data2 = WORD(bytes[4] << 8 | bytes[5]);
   pguid->Data3 = WORD(((bytes[6] << 8 | bytes[7]) & 0x0FFF) | 0x4000);

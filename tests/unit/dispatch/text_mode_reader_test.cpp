@@ -1,6 +1,8 @@
 // Text-mode reading and the command file reader on files of the emulated machine.
 #include "dispatch/text_mode_reader.h"
 
+#include "common/faults.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -70,6 +72,24 @@ TEST(TextModeReader, StopsAtTheLimitEvenInsideALineEnd) {
   EXPECT_EQ(readAll(bytes, 25, nullptr, 513), std::string(513, 'x'));
   EXPECT_EQ(readAll("ab\r\ncd", 25, nullptr, 3), "ab\r");
   EXPECT_EQ(readAll("abc", 25, nullptr, 0), "");
+}
+
+TEST(TextModeReader, AFailedReadEndsTheTextAndSaysSo) {
+  writeFile("c:\\textmode.txt", std::string(1000, 'r'));
+  HANDLE h = CreateFileA("c:\\textmode.txt", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  TextModeReader reader(h, 1000);
+  std::string out;
+  char buf[25];
+  {
+    // The disk fails the second of the reader's reads of 512 bytes.
+    test::ScopedFault broken(test::HostFault{test::Call::read, EIO, 1});
+    while (size_t n = reader.read(buf, sizeof buf)) out.append(buf, n);
+  }
+  CloseHandle(h);
+  EXPECT_EQ(out, std::string(512, 'r'));
+  EXPECT_TRUE(reader.failed());
 }
 
 // The command file's own cases (zero bytes, ANSI text, unreadable files) run end to
