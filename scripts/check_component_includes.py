@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks that the enrolment components are Win32 programs and nothing more.
 
-The components (components/) are one source for two builds: the portable machine's
+The enrolment components (components/xenroll, components/certenroll and the code they
+share, components/common) are one source for two builds: the portable machine's
 built-in modules and the Windows DLLs. They may include the Win32 and C++ headers
 (<...>), each other by full path ("components/..."), and the project's handle owners
 (src/win32: "crypt.h", "cert.h", "owned.h"). They may not include OpenSSL or SQLite,
@@ -18,6 +19,7 @@ import sys
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 OWNERS = {"crypt.h", "cert.h", "owned.h"}
 FOREIGN = ("openssl/", "sqlite3")
+ENROLMENT = ("xenroll", "certenroll", "common")
 
 
 def problem(path, kind, header):
@@ -36,7 +38,7 @@ def main():
     root = sys.argv[1] if len(sys.argv) > 1 else os.path.join(
         os.path.dirname(os.path.abspath(__file__)), "..", "components")
     found = 0
-    for dirpath, _, files in os.walk(root):
+    for dirpath, _, files in (w for folder in ENROLMENT for w in os.walk(os.path.join(root, folder))):
         for name in sorted(files):
             if not name.endswith((".h", ".cpp")):
                 continue
