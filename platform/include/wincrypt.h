@@ -501,6 +501,7 @@ typedef struct _CRYPT_KEY_PROV_INFO {
 
 // ---- store providers and flags (CertOpenStore, CertCloseStore) ----
 #define CERT_STORE_PROV_MEMORY ((LPCSTR)2)
+#define CERT_STORE_PROV_PKCS7 ((LPCSTR)5)
 #define CERT_STORE_PROV_SYSTEM_A ((LPCSTR)9)
 #define CERT_STORE_PROV_SYSTEM_W ((LPCSTR)10)
 #define CERT_STORE_PROV_SYSTEM CERT_STORE_PROV_SYSTEM_W
@@ -556,8 +557,18 @@ typedef struct _CRYPT_KEY_PROV_INFO {
 #define CRYPT_STRING_BASE64HEADER 0x00000000
 #define CRYPT_STRING_BASE64 0x00000001
 #define CRYPT_STRING_BINARY 0x00000002
+#define CRYPT_STRING_BASE64REQUESTHEADER 0x00000003
+#define CRYPT_STRING_HEX 0x00000004
+#define CRYPT_STRING_HEXASCII 0x00000005
 #define CRYPT_STRING_BASE64_ANY 0x00000006
 #define CRYPT_STRING_ANY 0x00000007
+#define CRYPT_STRING_HEX_ANY 0x00000008
+#define CRYPT_STRING_BASE64X509CRLHEADER 0x00000009
+#define CRYPT_STRING_HEXADDR 0x0000000a
+#define CRYPT_STRING_HEXASCIIADDR 0x0000000b
+#define CRYPT_STRING_HEXRAW 0x0000000c
+#define CRYPT_STRING_NOCRLF 0x40000000
+#define CRYPT_STRING_NOCR 0x80000000
 
 // ---- PFX import ----
 #define CRYPT_USER_KEYSET 0x00001000
@@ -566,6 +577,7 @@ typedef struct _CRYPT_KEY_PROV_INFO {
 #define CRYPT_E_BAD_ENCODE _HRESULT_TYPEDEF_(0x80092002L)
 #define CRYPT_E_NOT_FOUND _HRESULT_TYPEDEF_(0x80092004L)
 #define CRYPT_E_EXISTS _HRESULT_TYPEDEF_(0x80092005L)
+#define CRYPT_E_INVALID_MSG_TYPE _HRESULT_TYPEDEF_(0x80091004L)
 #define CRYPT_E_NO_MATCH _HRESULT_TYPEDEF_(0x80092009L)
 #define CRYPT_E_INVALID_X500_STRING _HRESULT_TYPEDEF_(0x80092023L)
 #define CRYPT_E_UNKNOWN_ALGO _HRESULT_TYPEDEF_(0x80091002L)
@@ -681,5 +693,12 @@ PW_EXTERN_C BOOL WINAPI CryptVerifyCertificateSignatureEx(HCRYPTPROV_LEGACY hCry
                                                           DWORD dwIssuerType, void* pvIssuer,
                                                           DWORD dwFlags, void* pvExtra);
 
+PW_EXTERN_C BOOL WINAPI CryptStringToBinaryW(LPCWSTR pszString, DWORD cchString, DWORD dwFlags,
+                                             BYTE* pbBinary, DWORD* pcbBinary, DWORD* pdwSkip,
+                                             DWORD* pdwFlags);
+PW_EXTERN_C BOOL WINAPI CryptBinaryToStringA(const BYTE* pbBinary, DWORD cbBinary, DWORD dwFlags,
+                                             LPSTR pszString, DWORD* pcchString);
+PW_EXTERN_C BOOL WINAPI CryptBinaryToStringW(const BYTE* pbBinary, DWORD cbBinary, DWORD dwFlags,
+                                             LPWSTR pszString, DWORD* pcchString);
 PW_EXTERN_C HCERTSTORE WINAPI PFXImportCertStore(CRYPT_DATA_BLOB* pPFX, LPCWSTR szPassword,
                                                  DWORD dwFlags);

@@ -75,6 +75,22 @@ void importBack(HCRYPTPROV verify, CERT_PUBLIC_KEY_INFO* info) {
   ok = ok && CryptExportKey(key, 0, PUBLICKEYBLOB, 0, blob.data(), &size);
   line("import public key info", ok, ok ? "blob=" + hex(blob.data(), size) : "");
   if (key) CryptDestroyKey(key);
+
+  // The Ex form names the key's algorithm, which the blob then carries.
+  key = 0;
+  ok = CryptImportPublicKeyInfoEx(verify, X509_ASN_ENCODING, info, CALG_RSA_SIGN, 0, nullptr,
+                                  &key);
+  size = DWORD(blob.size());
+  ok = ok && CryptExportKey(key, 0, PUBLICKEYBLOB, 0, blob.data(), &size);
+  line("import public key info as a signature key", ok,
+       ok ? "blob=" + hex(blob.data(), size) : "");
+  if (key) CryptDestroyKey(key);
+  CERT_PUBLIC_KEY_INFO other = *info;
+  other.Algorithm.pszObjId = const_cast<LPSTR>("1.2.3.4");
+  key = 0;
+  ok = CryptImportPublicKeyInfoEx(verify, X509_ASN_ENCODING, &other, 0, 0, nullptr, &key);
+  line("import public key info of another algorithm", ok);
+  if (key) CryptDestroyKey(key);
 }
 
 void signBytes(HCRYPTPROV prov) {

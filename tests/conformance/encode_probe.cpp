@@ -451,7 +451,14 @@ void protocol() {
                            nullptr, &allocated, &size);
   std::printf("allocated: ret=%d size=%u der=%s\n", ok, unsigned(size),
               ok ? hex(allocated, size).c_str() : "-");
-  if (allocated) LocalFree(allocated);
+  // The block is LocalAlloc's: LocalFree answers NULL once it has freed it.
+  std::printf("allocated freed: %d\n", allocated && LocalFree(allocated) == nullptr);
+  // LocalAlloc as the alloc flag's callers use it: fixed memory, zeroed when asked.
+  auto* zeroed = static_cast<BYTE*>(LocalAlloc(LPTR, 64));
+  bool allZero = zeroed != nullptr;
+  for (int i = 0; zeroed && i < 64; ++i) allZero = allZero && zeroed[i] == 0;
+  std::printf("local alloc zeroed: %d freed: %d\n", allZero, LocalFree(zeroed) == nullptr);
+  std::printf("local free of nothing: %d\n", LocalFree(nullptr) == nullptr);
 
   size = 0;
   ok = CryptEncodeObject(X509_ASN_ENCODING, X509_OCTET_STRING, &value, nullptr, &size);

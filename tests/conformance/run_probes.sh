@@ -11,7 +11,8 @@
 # purpose only, after checking each changed line against Windows' documentation.
 # Defaults: build/default and build/mingw under the source tree. WINEPREFIX is taken
 # from the environment, or a temporary one is made (and removed afterwards). The probes'
-# inputs (a key pair and a certificate made once by openssl) are in inputs/.
+# inputs (a key pair, a certificate and an authority's answer holding it, made once by
+# openssl) are in inputs/.
 set -eu
 
 regenerate=
@@ -91,8 +92,11 @@ probe name_probe
 probe store_probe "$here/inputs/certificate.der"
 probe com_probe
 probe process_probe
+probe clock_probe
 probe encode_probe
 probe decode_probe
+probe text_probe
+probe pkcs7_probe "$here/inputs/answer.p7b" "$here/inputs/certificate.der"
 probe signature_probe "$(cat "$here/inputs/key_blob.hex")"
 probe certsign_probe "$(cat "$here/inputs/key_blob.hex")"
 probe security_probe

@@ -152,6 +152,23 @@ void signatures(HCRYPTPROV aes, HCRYPTPROV full, HCRYPTKEY publicKey) {
     line(c.label, ok);
     CryptDestroyHash(check);
   }
+
+  // The wide forms: the same signature (PKCS #1 v1.5 is deterministic), the same check.
+  hash = hashOf(aes, CALG_SHA_256);
+  Bytes wide(256);
+  size = DWORD(wide.size());
+  ok = CryptSignHashW(hash, AT_KEYEXCHANGE, nullptr, 0, wide.data(), &size);
+  wide.resize(ok ? size : 0);
+  line("sign wide", ok, "same as narrow=" + number(wide == sha256));
+  CryptDestroyHash(hash);
+  for (int flip : {-1, 0}) {
+    Bytes copy = sha256;
+    if (flip >= 0) copy[flip] ^= 1;
+    HCRYPTHASH check = hashOf(aes, CALG_SHA_256);
+    ok = CryptVerifySignatureW(check, copy.data(), DWORD(copy.size()), publicKey, nullptr, 0);
+    line(flip < 0 ? "verify wide" : "verify wide changed first byte", ok);
+    CryptDestroyHash(check);
+  }
 }
 
 }  // namespace

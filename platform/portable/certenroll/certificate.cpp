@@ -11,21 +11,13 @@ Certificate certificateFrom(std::string_view der) {
 }
 
 std::string derOf(X509* certificate) {
-  unsigned char* bytes = nullptr;
-  int length = i2d_X509(certificate, &bytes);
-  if (length <= 0) return {};
-  std::string der(reinterpret_cast<char*>(bytes), size_t(length));
-  OPENSSL_free(bytes);
-  return der;
+  pw::ossl::Bytes bytes;
+  return bytes.take(i2d_X509(certificate, bytes.out()));
 }
 
 std::string publicKeyOf(X509* certificate) {
-  unsigned char* bytes = nullptr;
-  int length = i2d_X509_PUBKEY(X509_get_X509_PUBKEY(certificate), &bytes);
-  if (length <= 0) return {};
-  std::string der(reinterpret_cast<char*>(bytes), size_t(length));
-  OPENSSL_free(bytes);
-  return der;
+  pw::ossl::Bytes bytes;
+  return bytes.take(i2d_X509_PUBKEY(X509_get_X509_PUBKEY(certificate), bytes.out()));
 }
 
 SystemStore::SystemStore(const char* name, bool machine)

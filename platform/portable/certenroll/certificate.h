@@ -14,10 +14,7 @@
 
 namespace pw::enrol {
 
-struct X509Free {
-  void operator()(X509* x) const { X509_free(x); }
-};
-using Certificate = std::unique_ptr<X509, X509Free>;
+using Certificate = pw::ossl::Certificate;
 
 Certificate certificateFrom(std::string_view der);
 std::string derOf(X509* certificate);

@@ -22,12 +22,9 @@ constexpr size_t kLineChars = 64;
 // The DER of an OpenSSL object through its i2d function.
 template <class T, class I2d>
 bool toDer(T* object, I2d i2d, std::string* der) {
-  unsigned char* bytes = nullptr;
-  int length = i2d(object, &bytes);
-  if (length <= 0) return false;
-  der->assign(reinterpret_cast<char*>(bytes), size_t(length));
-  OPENSSL_free(bytes);
-  return true;
+  ossl::Bytes bytes;
+  *der = bytes.take(i2d(object, bytes.out()));
+  return !der->empty();
 }
 
 }  // namespace
@@ -81,8 +78,7 @@ BSTR widen(std::string_view text) {
 }
 
 HRESULT encodeKeyUsage(DWORD usage, Extension* out) {
-  std::unique_ptr<ASN1_BIT_STRING, decltype(&ASN1_BIT_STRING_free)> bits(ASN1_BIT_STRING_new(),
-                                                                         ASN1_BIT_STRING_free);
+  ossl::BitString bits(ASN1_BIT_STRING_new());
   if (!bits) return E_OUTOFMEMORY;
   // X.509 numbers the bits from the first byte's most significant one; decipherOnly
   // (bit 8) is the second byte's 0x80.
@@ -95,16 +91,13 @@ HRESULT encodeKeyUsage(DWORD usage, Extension* out) {
 }
 
 HRESULT encodeEnhancedKeyUsage(const std::vector<std::string>& oids, Extension* out) {
-  std::unique_ptr<EXTENDED_KEY_USAGE, decltype(&EXTENDED_KEY_USAGE_free)> usages(
-      sk_ASN1_OBJECT_new_null(), EXTENDED_KEY_USAGE_free);
+  ossl::KeyUsages usages(sk_ASN1_OBJECT_new_null());
   if (!usages) return E_OUTOFMEMORY;
   for (const std::string& oid : oids) {
-    ASN1_OBJECT* object = OBJ_txt2obj(oid.c_str(), 1);
+    ossl::Object object(OBJ_txt2obj(oid.c_str(), 1));
     if (!object) return E_INVALIDARG;
-    if (!sk_ASN1_OBJECT_push(usages.get(), object)) {
-      ASN1_OBJECT_free(object);
-      return E_OUTOFMEMORY;
-    }
+    if (!sk_ASN1_OBJECT_push(usages.get(), object.get())) return E_OUTOFMEMORY;
+    object.release();  // the list owns it now
   }
   out->oid = "2.5.29.37";
   out->critical = false;

@@ -60,8 +60,7 @@ HRESULT certificatesOf(std::string_view der, std::vector<Certificate>* out) {
     return S_OK;
   }
   const auto* bytes = reinterpret_cast<const unsigned char*>(der.data());
-  std::unique_ptr<PKCS7, decltype(&PKCS7_free)> message(
-      d2i_PKCS7(nullptr, &bytes, long(der.size())), PKCS7_free);
+  pw::ossl::Pkcs7 message(d2i_PKCS7(nullptr, &bytes, long(der.size())));
   if (!message || bytes != reinterpret_cast<const unsigned char*>(der.data()) + der.size())
     return CRYPT_E_ASN1_BADTAG;
   if (!PKCS7_type_is_signed(message.get()) || !message->d.sign) return CRYPT_E_INVALID_MSG_TYPE;

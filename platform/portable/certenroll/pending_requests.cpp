@@ -22,14 +22,12 @@ HRESULT placeholderFor(const KeyParams& key, const RequestParams& request, std::
       crypt::containerKeyPair(key.container, key.machine ? CRYPT_MACHINE_KEYSET : 0, key.keySpec);
   if (!pair) return NTE_BAD_KEYSET;
   const auto* subjectBytes = reinterpret_cast<const unsigned char*>(request.subject.data());
-  std::unique_ptr<X509_NAME, decltype(&X509_NAME_free)> subject(
-      d2i_X509_NAME(nullptr, &subjectBytes, long(request.subject.size())), X509_NAME_free);
+  ossl::Name subject(d2i_X509_NAME(nullptr, &subjectBytes, long(request.subject.size())));
   Certificate placeholder(X509_new());
   unsigned char serial[16];
   if (!subject || !placeholder || RAND_bytes(serial, sizeof serial) != 1) return E_OUTOFMEMORY;
   serial[0] &= 0x7F;  // a positive number
-  std::unique_ptr<BIGNUM, decltype(&BN_free)> number(BN_bin2bn(serial, sizeof serial, nullptr),
-                                                     BN_free);
+  ossl::Bignum number(BN_bin2bn(serial, sizeof serial, nullptr));
   X509* x = placeholder.get();
   if (!number || !X509_set_version(x, 2) ||
       !BN_to_ASN1_INTEGER(number.get(), X509_get_serialNumber(x)) ||

@@ -8,45 +8,30 @@
 
 #include "machine/ossl.h"
 
-#include <openssl/evp.h>
-
-#include <memory>
-
 namespace pw::enrol {
 namespace {
 
-template <class T, void (*Free)(T*)>
-struct Deleter {
-  void operator()(T* p) const { Free(p); }
-};
-using Request = std::unique_ptr<X509_REQ, Deleter<X509_REQ, X509_REQ_free>>;
-using Name = std::unique_ptr<X509_NAME, Deleter<X509_NAME, X509_NAME_free>>;
-
-void freeExtensions(STACK_OF(X509_EXTENSION) * list) {
-  sk_X509_EXTENSION_pop_free(list, X509_EXTENSION_free);
-}
-using Extensions =
-    std::unique_ptr<STACK_OF(X509_EXTENSION), Deleter<STACK_OF(X509_EXTENSION), freeExtensions>>;
+using ossl::Extensions;
+using ossl::Name;
+using ossl::Request;
 
 HRESULT addExtensions(X509_REQ* request, const std::vector<Extension>& wanted) {
   if (wanted.empty()) return S_OK;
   Extensions list(sk_X509_EXTENSION_new_null());
   if (!list) return E_OUTOFMEMORY;
   for (const Extension& extension : wanted) {
-    ASN1_OBJECT* oid = OBJ_txt2obj(extension.oid.c_str(), 1);
-    ASN1_OCTET_STRING* value = ASN1_OCTET_STRING_new();
-    X509_EXTENSION* made = nullptr;
+    ossl::Object oid(OBJ_txt2obj(extension.oid.c_str(), 1));
+    ossl::OctetString value(ASN1_OCTET_STRING_new());
+    ossl::Extension made;
     if (oid && value &&
-        ASN1_OCTET_STRING_set(value, reinterpret_cast<const unsigned char*>(extension.value.data()),
+        ASN1_OCTET_STRING_set(value.get(),
+                              reinterpret_cast<const unsigned char*>(extension.value.data()),
                               int(extension.value.size())))
-      made = X509_EXTENSION_create_by_OBJ(nullptr, oid, extension.critical ? 1 : 0, value);
-    ASN1_OBJECT_free(oid);
-    ASN1_OCTET_STRING_free(value);
+      made.reset(X509_EXTENSION_create_by_OBJ(nullptr, oid.get(), extension.critical ? 1 : 0,
+                                              value.get()));
     if (!made) return oid ? E_OUTOFMEMORY : E_INVALIDARG;
-    if (!sk_X509_EXTENSION_push(list.get(), made)) {
-      X509_EXTENSION_free(made);
-      return E_OUTOFMEMORY;
-    }
+    if (!sk_X509_EXTENSION_push(list.get(), made.get())) return E_OUTOFMEMORY;
+    made.release();  // the list owns it now
   }
   return X509_REQ_add_extensions(request, list.get()) ? S_OK : E_OUTOFMEMORY;
 }
@@ -68,12 +53,9 @@ HRESULT signRequest(const KeyParams& key, const RequestParams& contents, std::st
     return E_OUTOFMEMORY;
   if (HRESULT hr = addExtensions(request.get(), contents.extensions); FAILED(hr)) return hr;
   if (X509_REQ_sign(request.get(), pair.get(), EVP_sha256()) <= 0) return NTE_BAD_SIGNATURE;
-  unsigned char* bytes = nullptr;
-  int length = i2d_X509_REQ(request.get(), &bytes);
-  if (length <= 0) return CRYPT_E_BAD_ENCODE;
-  der->assign(reinterpret_cast<char*>(bytes), size_t(length));
-  OPENSSL_free(bytes);
-  return S_OK;
+  ossl::Bytes bytes;
+  *der = bytes.take(i2d_X509_REQ(request.get(), bytes.out()));
+  return der->empty() ? CRYPT_E_BAD_ENCODE : S_OK;
 }
 
 }  // namespace pw::enrol

@@ -104,6 +104,11 @@ void destroyStore(Store& store);  // frees the store and every context of it
 // hold contexts of it (the store goes with the last of them).
 bool dropMembers(Store& store);
 
+// The memory store CertOpenStore(CERT_STORE_PROV_PKCS7) opens over the CRYPT_DATA_BLOB
+// `para` of a PKCS #7 SignedData message: its certificates. Null with the last error set
+// when the bytes are no such message.
+HCERTSTORE openMessageStore(const void* para);
+
 // ---- the registry form: the value "Blob" of <store path>\<SHA-1 thumbprint> ----
 std::string thumbprint(const Context& context);  // 40 upper-case hex digits
 std::string serialize(const Context& context);

@@ -1,9 +1,10 @@
-// Certificate stores: memory stores and the registry-backed system stores of the current
-// user and the local machine ("MY", "Root", "CA", "REQUEST", or any other name), kept
-// where Windows keeps them: Software\Microsoft\SystemCertificates\<store>\Certificates
-// in the hive of the store's location. A system store reads its certificates when it is
-// opened, in the registry's order of their thumbprints; additions, deletions and property
-// changes are in the registry when the call returns. A damaged "Blob" is skipped.
+// Certificate stores: memory stores (and the PKCS #7 store, crypt32/pkcs7_store.cpp) and the
+// registry-backed system stores of the current user and the local machine ("MY", "Root",
+// "CA", "REQUEST", or any other name), kept where Windows keeps them:
+// Software\Microsoft\SystemCertificates\<store>\Certificates in the hive of the store's
+// location. A system store reads its certificates when it is opened, in the registry's order
+// of their thumbprints; additions, deletions and property changes are in the registry when
+// the call returns. A damaged "Blob" is skipped.
 //
 // A memory store enumerates the certificate added last first. Enumeration goes on past a
 // certificate deleted meanwhile. Two certificates are the same when their hash
@@ -183,6 +184,7 @@ HCERTSTORE WINAPI CertOpenStore(LPCSTR lpszStoreProvider, DWORD dwEncodingType,
       store->newestFirst = true;
       return store.keep();
     }
+    if (lpszStoreProvider == CERT_STORE_PROV_PKCS7) return pw::cert::openMessageStore(pvPara);
     if (lpszStoreProvider != CERT_STORE_PROV_SYSTEM_A &&
         lpszStoreProvider != CERT_STORE_PROV_SYSTEM_W)
       return failStore(ERROR_FILE_NOT_FOUND);

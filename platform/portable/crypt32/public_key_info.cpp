@@ -115,8 +115,8 @@ BOOL WINAPI CryptImportPublicKeyInfoEx(HCRYPTPROV hCryptProv, DWORD dwCertEncodi
                                        void* pvAuxInfo, HCRYPTKEY* phKey) {
   return pw::guarded(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
     if (!hCryptProv || !pInfo || !phKey) return pw::fail(ERROR_INVALID_PARAMETER);
-    if (!pInfo->Algorithm.pszObjId || std::strcmp(pInfo->Algorithm.pszObjId, szOID_RSA_RSA) != 0)
-      return pw::fail(DWORD(CRYPT_E_UNKNOWN_ALGO));
+    // No installable import function exists here, so every key is read as an RSA public
+    // key, whatever its algorithm's identifier: what crypt32 does without one.
     const CRYPT_BIT_BLOB& bits = pInfo->PublicKey;
     std::string blob = blobOfRsaPublicKey(
         {reinterpret_cast<const char*>(bits.pbData), bits.pbData ? bits.cbData : 0},

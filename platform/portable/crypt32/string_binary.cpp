@@ -1,11 +1,13 @@
-// CryptStringToBinaryA for base64 text, bare or between PEM's "-----BEGIN ...-----" and
-// "-----END ...-----" lines, and for binary passed through. White space in base64 is
-// ignored; anything else that is no base64 fails with ERROR_INVALID_DATA.
+// CryptStringToBinaryA/W: base64 text, bare or between PEM's "-----BEGIN ...-----" and
+// "-----END ...-----" lines (any such header, whichever header format is asked for), hex
+// text, and binary passed through. White space in base64 and between hex pairs is
+// ignored; anything else that is no base64 or hex fails with ERROR_INVALID_DATA. The wide
+// form reads the same text in 16-bit characters.
 #include <windows.h>
 
 #include <wincrypt.h>
 
-#include "crypt32/cert_objects.h"
+#include "crypt32/text_encoding.h"
 #include "machine/guard.h"
 
 #include <cstring>
@@ -13,6 +15,8 @@
 #include <string_view>
 
 namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 int digit(char c) {
   if (c >= 'A' && c <= 'Z') return c - 'A';
@@ -23,10 +27,10 @@ int digit(char c) {
   return -1;
 }
 
-bool decode(std::string_view text, std::string* out) {
+bool decodeBase64(std::string_view text, std::string* out) {
   unsigned bits = 0, count = 0, pad = 0;
   for (char c : text) {
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
+    if (isBlank(c)) continue;
     if (c == '=') {
       ++pad;
       continue;
@@ -53,6 +57,29 @@ bool decode(std::string_view text, std::string* out) {
   }
 }
 
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Pairs of hex digits, white space between the pairs.
+bool decodeHex(std::string_view text, std::string* out) {
+  for (size_t i = 0; i < text.size();) {
+    if (isBlank(text[i])) {
+      ++i;
+      continue;
+    }
+    if (i + 1 >= text.size()) return false;
+    int high = hexDigit(text[i]), low = hexDigit(text[i + 1]);
+    if (high < 0 || low < 0) return false;
+    *out += char(high << 4 | low);
+    i += 2;
+  }
+  return !out->empty();
+}
+
 // The base64 between the first BEGIN line and its END line.
 bool betweenHeaders(std::string_view text, std::string_view* body, DWORD* skip) {
   size_t begin = text.find("-----BEGIN ");
@@ -67,48 +94,96 @@ bool betweenHeaders(std::string_view text, std::string_view* body, DWORD* skip) 
   return true;
 }
 
+BOOL stringToBinary(std::string_view text, DWORD flags, BYTE* binary, DWORD* binarySize,
+                    DWORD* skipOut, DWORD* flagsOut) {
+  std::string out;
+  DWORD skip = 0, used = flags;
+  std::string_view body;
+  bool ok = false;
+  switch (flags) {
+    case CRYPT_STRING_BASE64HEADER:
+    case CRYPT_STRING_BASE64REQUESTHEADER:
+    case CRYPT_STRING_BASE64X509CRLHEADER:
+      ok = betweenHeaders(text, &body, &skip) && decodeBase64(body, &out);
+      break;
+    case CRYPT_STRING_BASE64:
+      ok = decodeBase64(text, &out);
+      break;
+    case CRYPT_STRING_BINARY:
+      out = text;
+      ok = true;
+      break;
+    case CRYPT_STRING_HEX:
+    case CRYPT_STRING_HEXRAW:
+    case CRYPT_STRING_HEX_ANY:
+      ok = decodeHex(text, &out);
+      if (flags == CRYPT_STRING_HEX_ANY) used = CRYPT_STRING_HEX;
+      break;
+    case CRYPT_STRING_BASE64_ANY:
+    case CRYPT_STRING_ANY:
+      if (betweenHeaders(text, &body, &skip) && decodeBase64(body, &out)) {
+        ok = true;
+        used = CRYPT_STRING_BASE64HEADER;
+      } else if (out.clear(), skip = 0, decodeBase64(text, &out)) {
+        ok = true;
+        used = CRYPT_STRING_BASE64;
+      } else if (flags == CRYPT_STRING_ANY) {
+        out = text;
+        ok = true;
+        used = CRYPT_STRING_BINARY;
+      }
+      break;
+    default:
+      return pw::fail(ERROR_INVALID_PARAMETER);
+  }
+  if (!ok) return pw::fail(ERROR_INVALID_DATA);
+  if (skipOut) *skipOut = skip;
+  if (flagsOut) *flagsOut = used;
+  return pw::copyOut(binary, binarySize, out.data(), DWORD(out.size()));
+}
+
 }  // namespace
 
 BOOL WINAPI CryptStringToBinaryA(LPCSTR pszString, DWORD cchString, DWORD dwFlags, BYTE* pbBinary,
                                  DWORD* pcbBinary, DWORD* pdwSkip, DWORD* pdwFlags) {
   return pw::guarded(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
-    if (!pszString || !pcbBinary) return pw::cert::fail(ERROR_INVALID_PARAMETER);
+    if (!pszString || !pcbBinary) return pw::fail(ERROR_INVALID_PARAMETER);
     std::string_view text(pszString, cchString ? cchString : std::strlen(pszString));
-    std::string out;
-    DWORD skip = 0, used = dwFlags;
-    std::string_view body;
-    bool ok = false;
-    switch (dwFlags) {
-      case CRYPT_STRING_BASE64HEADER:
-        ok = betweenHeaders(text, &body, &skip) && decode(body, &out);
-        break;
-      case CRYPT_STRING_BASE64:
-        ok = decode(text, &out);
-        break;
-      case CRYPT_STRING_BINARY:
-        out = text;
-        ok = true;
-        break;
-      case CRYPT_STRING_BASE64_ANY:
-      case CRYPT_STRING_ANY:
-        if (betweenHeaders(text, &body, &skip) && decode(body, &out)) {
-          ok = true;
-          used = CRYPT_STRING_BASE64HEADER;
-        } else if (out.clear(), skip = 0, decode(text, &out)) {
-          ok = true;
-          used = CRYPT_STRING_BASE64;
-        } else if (dwFlags == CRYPT_STRING_ANY) {
-          out = text;
-          ok = true;
-          used = CRYPT_STRING_BINARY;
-        }
-        break;
-      default:
-        return pw::cert::fail(ERROR_INVALID_PARAMETER);
-    }
-    if (!ok) return pw::cert::fail(ERROR_INVALID_DATA);
-    if (pdwSkip) *pdwSkip = skip;
-    if (pdwFlags) *pdwFlags = used;
-    return pw::cert::copyOut(pbBinary, pcbBinary, out.data(), DWORD(out.size()));
+    return stringToBinary(text, dwFlags, pbBinary, pcbBinary, pdwSkip, pdwFlags);
+  });
+}
+
+// Base64 and hex are ASCII: a wider character makes the text no such text (binary keeps
+// the low byte of each character).
+BOOL WINAPI CryptStringToBinaryW(LPCWSTR pszString, DWORD cchString, DWORD dwFlags, BYTE* pbBinary,
+                                 DWORD* pcbBinary, DWORD* pdwSkip, DWORD* pdwFlags) {
+  return pw::guarded(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
+    if (!pszString || !pcbBinary) return pw::fail(ERROR_INVALID_PARAMETER);
+    std::u16string_view wide(pszString,
+                             cchString ? cchString : std::char_traits<char16_t>::length(pszString));
+    std::string text;
+    for (char16_t c : wide) text += c < 0x80 || dwFlags == CRYPT_STRING_BINARY ? char(c) : '\x7f';
+    return stringToBinary(text, dwFlags, pbBinary, pcbBinary, pdwSkip, pdwFlags);
+  });
+}
+
+BOOL WINAPI CryptBinaryToStringA(const BYTE* pbBinary, DWORD cbBinary, DWORD dwFlags,
+                                 LPSTR pszString, DWORD* pcchString) {
+  return pw::guarded(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
+    std::string text;
+    if (DWORD error = pw::cert::binaryToText(pbBinary, cbBinary, dwFlags, pcchString, &text))
+      return pw::fail(error);
+    return pw::cert::textOut(text, pszString, pcchString);
+  });
+}
+
+BOOL WINAPI CryptBinaryToStringW(const BYTE* pbBinary, DWORD cbBinary, DWORD dwFlags,
+                                 LPWSTR pszString, DWORD* pcchString) {
+  return pw::guarded(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
+    std::string text;
+    if (DWORD error = pw::cert::binaryToText(pbBinary, cbBinary, dwFlags, pcchString, &text))
+      return pw::fail(error);
+    std::u16string wide(text.begin(), text.end());
+    return pw::cert::textOut(wide, pszString, pcchString);
   });
 }

@@ -18,8 +18,8 @@
 #include <openssl/bn.h>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
-#include <openssl/pkcs12.h>
 #include <openssl/pem.h>
+#include <openssl/pkcs12.h>
 #include <openssl/pkcs7.h>
 #include <openssl/rand.h>
 #include <openssl/rsa.h>
@@ -51,9 +51,18 @@ using Name = std::unique_ptr<X509_NAME, Deleter<X509_NAME_free>>;
 using NameEntry = std::unique_ptr<X509_NAME_ENTRY, Deleter<X509_NAME_ENTRY_free>>;
 using Pkcs7 = std::unique_ptr<PKCS7, Deleter<PKCS7_free>>;
 using Pkcs12 = std::unique_ptr<PKCS12, Deleter<PKCS12_free>>;
+using Request = std::unique_ptr<X509_REQ, Deleter<X509_REQ_free>>;
+using Extension = std::unique_ptr<X509_EXTENSION, Deleter<X509_EXTENSION_free>>;
+using OctetString = std::unique_ptr<ASN1_OCTET_STRING, Deleter<ASN1_OCTET_STRING_free>>;
+using BitString = std::unique_ptr<ASN1_BIT_STRING, Deleter<ASN1_BIT_STRING_free>>;
+using KeyUsages = std::unique_ptr<EXTENDED_KEY_USAGE, Deleter<EXTENDED_KEY_USAGE_free>>;
 
 inline void freeCertificates(STACK_OF(X509) * list) { sk_X509_pop_free(list, X509_free); }
 using Certificates = std::unique_ptr<STACK_OF(X509), Deleter<freeCertificates>>;
+inline void freeExtensions(STACK_OF(X509_EXTENSION) * list) {
+  sk_X509_EXTENSION_pop_free(list, X509_EXTENSION_free);
+}
+using Extensions = std::unique_ptr<STACK_OF(X509_EXTENSION), Deleter<freeExtensions>>;
 
 // Bytes OpenSSL allocated for the caller (i2d_*), freed with OPENSSL_free.
 class Bytes {
