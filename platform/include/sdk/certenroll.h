@@ -101,7 +101,29 @@ typedef enum X509KeyUsageFlags {
   XCN_CERT_DECIPHER_ONLY_KEY_USAGE = (0x80 << 8)
 } X509KeyUsageFlags;
 
-typedef enum X509ProviderType { XCN_PROV_NONE = 0, XCN_PROV_RSA_FULL = 1 } X509ProviderType;
+// Every provider type: a key's type comes back as the one its provider has (24 for the
+// AES provider), and an enumeration holds only the values its enumerators span.
+typedef enum X509ProviderType {
+  XCN_PROV_NONE = 0,
+  XCN_PROV_RSA_FULL = 1,
+  XCN_PROV_RSA_SIG = 2,
+  XCN_PROV_DSS = 3,
+  XCN_PROV_FORTEZZA = 4,
+  XCN_PROV_MS_EXCHANGE = 5,
+  XCN_PROV_SSL = 6,
+  XCN_PROV_RSA_SCHANNEL = 12,
+  XCN_PROV_DSS_DH = 13,
+  XCN_PROV_EC_ECDSA_SIG = 14,
+  XCN_PROV_EC_ECNRA_SIG = 15,
+  XCN_PROV_EC_ECDSA_FULL = 16,
+  XCN_PROV_EC_ECNRA_FULL = 17,
+  XCN_PROV_DH_SCHANNEL = 18,
+  XCN_PROV_SPYRUS_LYNKS = 20,
+  XCN_PROV_RNG = 21,
+  XCN_PROV_INTEL_SEC = 22,
+  XCN_PROV_REPLACE_OWF = 23,
+  XCN_PROV_RSA_AES = 24
+} X509ProviderType;
 
 typedef enum X509PrivateKeyExportFlags {
   XCN_NCRYPT_ALLOW_EXPORT_NONE = 0,
