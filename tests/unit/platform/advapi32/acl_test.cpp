@@ -8,6 +8,7 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include "common/acl_text.h"
 #include "local.h"
 
 #include <gtest/gtest.h>
@@ -18,21 +19,7 @@
 
 namespace {
 
-std::string entries(PACL acl) {
-  std::string text;
-  for (DWORD i = 0; acl && i < acl->AceCount; ++i) {
-    ACCESS_ALLOWED_ACE* ace;
-    EXPECT_TRUE(GetAce(acl, i, reinterpret_cast<void**>(&ace)));
-    char* s = nullptr;
-    ConvertSidToStringSidA(&ace->SidStart, &s);
-    char line[96];
-    std::snprintf(line, sizeof line, "%s %02x %08lx %s; ", ace->Header.AceType ? "D" : "A",
-                  ace->Header.AceFlags, static_cast<unsigned long>(ace->Mask), s);
-    LocalFree(s);
-    text += line;
-  }
-  return text;
-}
+using test::aclText;
 
 struct Sids {
   win32::LocalMemory users, guests, world;
@@ -65,7 +52,7 @@ TEST(Acl, AddAceInsertsAtTheIndexGiven) {
   WORD size = static_cast<ACE_HEADER*>(ace)->AceSize;
   std::memcpy(copy, ace, size);
   ASSERT_TRUE(AddAce(acl, ACL_REVISION, 0, copy, size));
-  EXPECT_EQ(entries(acl),
+  EXPECT_EQ(aclText(acl),
             "A 00 00000002 S-1-5-32-546; A 00 00000001 S-1-5-32-545; A 00 00000002 S-1-5-32-546; ");
   ASSERT_TRUE(AddAce(acl, ACL_REVISION, 2, copy, size));
   EXPECT_EQ(acl->AceCount, 4);
@@ -95,7 +82,7 @@ TEST(Acl, SetEntriesKeepsDenialsFirstAndMergesATrusteesRights) {
   win32::LocalMemory owned(merged);
   // The Users grant with OI|CI takes the write right in; the one without inheritance is
   // new. The Guests denial takes WRITE_DAC in. Inherited entries come last, untouched.
-  EXPECT_EQ(entries(merged),
+  EXPECT_EQ(aclText(merged),
             "D 00 00000020 S-1-5-32-545; D 00 00050000 S-1-5-32-546; "
             "A 00 00000001 S-1-5-32-545; A 03 00000003 S-1-5-32-545; A 10 001f01ff S-1-1-0; ");
 
@@ -106,7 +93,7 @@ TEST(Acl, SetEntriesKeepsDenialsFirstAndMergesATrusteesRights) {
   PACL replaced = nullptr;
   ASSERT_EQ(SetEntriesInAclA(2, replace, merged, &replaced), 0u);
   win32::LocalMemory ownedToo(replaced);
-  EXPECT_EQ(entries(replaced),
+  EXPECT_EQ(aclText(replaced),
             "D 00 00000020 S-1-5-32-545; A 00 001f01ff S-1-5-32-546; A 10 001f01ff S-1-1-0; ");
 }
 

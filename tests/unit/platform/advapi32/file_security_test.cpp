@@ -8,6 +8,7 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include "common/acl_text.h"
 #include "local.h"
 
 #include <gtest/gtest.h>
@@ -72,19 +73,7 @@ std::string show(const char* path, WORD* control = nullptr) {
     DWORD revision;
     GetSecurityDescriptorControl(sd.get(), control, &revision);
   }
-  std::string text;
-  for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
-    ACCESS_ALLOWED_ACE* ace;
-    EXPECT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
-    char* s = nullptr;
-    ConvertSidToStringSidA(&ace->SidStart, &s);
-    char line[96];
-    std::snprintf(line, sizeof line, "%s %02x %08lx %s; ", ace->Header.AceType ? "D" : "A",
-                  ace->Header.AceFlags, static_cast<unsigned long>(ace->Mask), s);
-    LocalFree(s);
-    text += line;
-  }
-  return text;
+  return test::aclText(dacl);
 }
 
 void makeFile(const char* path) {
