@@ -280,8 +280,11 @@ class WineTarget(Target):
         """Runs a program under Wine. A tool of the test's own (reg, regedit, regbytes,
         pwmachine) that ends with a failure and prints nothing at all did not start: on
         a loaded machine, just after the server has been restarted, Wine now and then
-        fails to start a program. Such a start is tried twice more; pwexe's own runs
-        (retry=False) never are, since a command must not run twice."""
+        fails to start a program. Such a start is tried twice more. pwexe's own runs go
+        through pwlaunch, which prints on every path it takes once it has started, so a
+        silent failure of pwlaunch is a start of pwlaunch that failed before pwexe was
+        started; pwlaunch itself starts pwexe again only when Wine lost it before any of
+        its code ran, since a command must not run twice."""
         for attempt in range(3 if retry else 1):
             proc = run_wine(["wine"] + list(args), self.env, timeout)
             if proc.returncode == 0 or proc.stdout or proc.stderr:
@@ -305,7 +308,7 @@ class WineTarget(Target):
         text_file = self._text_file(text)
         proc = self.wine(os.path.join(self.bin, "pwlaunch.exe"),
                          windows_path(os.path.join(self.bin, "pwexe.exe")),
-                         windows_path(text_file), timeout=timeout, retry=False)
+                         windows_path(text_file), timeout=timeout)
         os.remove(text_file)
         out = proc.stdout.decode().strip().splitlines()
         if proc.returncode != 0 or not out:

@@ -26,9 +26,22 @@ int main(int argc, char** argv) {
   STARTUPINFOA si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                      &pi)) {
-    std::fprintf(stderr, "pwlaunch: CreateProcess failed: %lu\n", GetLastError());
+  // On a loaded machine Wine now and then loses a new process before its start is
+  // complete: CreateProcess then fails with ERROR_INTERNAL_ERROR, and none of the
+  // program's own code has run (Wine reports the start done only after the loader has
+  // finished, before the entry point). Such a start is made again; any other failure,
+  // and any process that did start, is the test's to see.
+  BOOL started = FALSE;
+  DWORD error = 0;
+  for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+    if (attempt) Sleep(1000);
+    started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &si, &pi);
+    error = started ? 0 : GetLastError();
+    if (!started && error != ERROR_INTERNAL_ERROR) break;
+  }
+  if (!started) {
+    std::fprintf(stderr, "pwlaunch: CreateProcess failed: %lu\n", error);
     return 2;
   }
   WaitForSingleObject(pi.hProcess, INFINITE);
