@@ -298,7 +298,8 @@ def cases(fx):
         Case("B", blob_command("B", "L"), ["pwexe", "@B"], BLOB),
         Case("N", blob_command("N", "C"), ["pwexe", "@N"], BLOB),
         Case("D", None, ["pwexe", r"D,Software\PwSweep,Tree"], [7024, 7025, 7026]),
-        Case("F", with_command_file, ["pwexe", "@F"], HWID | {7031}),
+        # A command file that cannot be deleted stays; the command is carried out all the same.
+        Case("F", with_command_file, ["pwexe", "@F"], HWID | {7031}, unseen=r"command\.txt$"),
         Case("K", with_pfx, ["pwexe", "K,HWID: 4711: Velmora Portwyn Certificate"],
              STORE_ACCESS | KEY_CHECK, stores=True),
         Case("E", with_pfx, ["pwexe", "E,TRUE,4711"], STORE_ACCESS | {7518}, stores=True),
