@@ -14,6 +14,7 @@ import shutil
 import sqlite3
 import struct
 import subprocess
+import time
 import unittest
 
 from harness import HWID_KEY, TARGET, TargetTest
@@ -112,6 +113,29 @@ class HeldLockTest(TargetTest):
                                capture_output=True, text=True, timeout=60)
             self.assertEqual(r.stdout.split()[-1], "0", what)
             self.assertEqual(self.blob(env), 3, what)
+
+    def test_a_run_laying_the_hives_out_slowly_is_waited_for_not_taken_as_held(self):
+        # A run laying a fresh machine's hives out on a slow disk: it holds the turn to
+        # lay them out, and the machine hive's write lock, for longer than one wait. The
+        # run waits for the turn, goes on without it, and then meets the write lock with
+        # a wait of its own, which ends when the slow run's does.
+        registry = os.path.join(self.t.root, "registry")
+        os.makedirs(registry)
+        turn = os.open(registry, os.O_RDONLY | os.O_DIRECTORY)
+        fcntl.flock(turn, fcntl.LOCK_EX)
+        slow = sqlite_holder(os.path.join(registry, "machine.db"), "PRAGMA journal_mode=WAL",
+                             "BEGIN IMMEDIATE")
+        try:
+            proc = subprocess.Popen([os.path.join(self.t.bin, "pwexe"), "H,2"], env=self.t.env,
+                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            # Past the wait for the user hive's turn, within the wait for the machine's.
+            time.sleep(8)
+        finally:
+            slow.close()
+            os.close(turn)
+        out, err = proc.communicate(timeout=60)
+        self.assertEqual(out.decode().split()[-1:], ["0"], err)
+        self.assertEqual(self.blob(self.t.env), 2)
 
 
 if __name__ == "__main__":

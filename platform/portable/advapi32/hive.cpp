@@ -41,13 +41,14 @@ bool hiveWritable(const std::string& path) {
 // answers "busy" to all but one without waiting, since waiting could deadlock. So the
 // processes that find a hive still to lay out take turns on a lock of the registry
 // folder: the first lays it out, the others then find it done. The lock goes with its
-// process however that ends; one not given within the lock wait is done without.
+// process however that ends; one not given within the lock wait is done without, and
+// is no held lock of a hive (the run laying the hive out may only be slow).
 class LayoutTurn {
  public:
   explicit LayoutTurn(const std::string& hivePath) {
     std::string folder = hivePath.substr(0, hivePath.rfind('/') + 1);
     fd_ = pw::host::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    LockWait wait;
+    LockWait wait(LockWait::Kind::Turn);
     while (fd_ >= 0 && pw::host::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
       if ((errno != EWOULDBLOCK && errno != EINTR) || !wait.pause()) {
         pw::host::close(fd_);
@@ -185,16 +186,24 @@ Hive* Hive::open(const std::string& path, HiveId id) {
   if (version < 0) return nullptr;
   if (version < kLayoutVersion) {
     if (!writable) return nullptr;
-    LayoutTurn turn(path);
-    version = layoutVersion(db);
-    if (version < 0) return nullptr;
-    if (version < kLayoutVersion) {  // not laid out by the process before
-      if (layOutHive(db, id) != SQLITE_OK) return nullptr;
-      // A hive that is seldom written would otherwise have its layout read back from
-      // the log by every run that opens it.
+    {
+      LayoutTurn turn(path);
+      version = layoutVersion(db);
+      if (version < 0) return nullptr;
+      // Not laid out by the process before; a run that finds it done once it holds
+      // the write lock commits nothing.
+      if (version < kLayoutVersion && layOutHive(db, id) != SQLITE_OK) return nullptr;
+    }
+    // The run that laid the hive out folds its layout into the hive, or a hive that is
+    // seldom written would have it read back from the log by every run that opens it.
+    // Other runs are free to go on meanwhile (the turn is given back), and a fold
+    // that would have to wait for one of them is left to a later run's end.
+    if (hive->wrote_) {
+      sqlite3_busy_handler(db, nullptr, nullptr);
       if (sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) ==
           SQLITE_OK)
         hive->logFrames_ = 0;
+      waitForLocks(db);
     }
   }
   sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);

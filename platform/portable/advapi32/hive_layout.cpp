@@ -1,5 +1,7 @@
 #include "advapi32/hive_layout.h"
 
+#include "advapi32/lock_wait.h"
+
 #include <sqlite3.h>
 #include <time.h>
 
@@ -103,11 +105,19 @@ int layOutHive(sqlite3* db, HiveId id) {
   // size and journal mode are recorded in the file; neither changes inside a
   // transaction, and the page size only while the file is empty.
   if (layoutVersion(db) == 0) exec(db, "PRAGMA page_size=1024");
-  if (int rc = exec(db, "PRAGMA journal_mode=WAL"); rc != SQLITE_OK) return rc;
-  if (int rc = exec(db, "BEGIN IMMEDIATE")) return rc;
+  // Of runs that switch the file at once (one without the turn), SQLite lets one go
+  // on and answers "busy" to the others without waiting, as waiting could deadlock:
+  // they try again once the one has switched it.
+  int rc = exec(db, "PRAGMA journal_mode=WAL");
+  for (LockWait wait; rc == SQLITE_BUSY && wait.pause();) rc = exec(db, "PRAGMA journal_mode=WAL");
+  if (rc != SQLITE_OK) return rc;
+  // The layout's commit is flushed with the log, as every commit of a run is, rather
+  // than on its own while the process holds the turn that other runs wait for.
+  exec(db, "PRAGMA synchronous=NORMAL");
+  if ((rc = exec(db, "BEGIN IMMEDIATE"))) return rc;
   // Another process may have laid the hive out while this one waited for the lock.
   int version = layoutVersion(db);
-  int rc = version < 0 ? SQLITE_NOTADB : SQLITE_OK;
+  rc = version < 0 ? SQLITE_NOTADB : SQLITE_OK;
   if (rc == SQLITE_OK && version < kLayoutVersion) {
     if (version == 1) rc = exec(db, kAddFlags);
     if (rc == SQLITE_OK && (version == 1 || version == 2)) rc = exec(db, kAddClassAndTime);

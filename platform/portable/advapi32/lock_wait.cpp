@@ -45,7 +45,7 @@ bool LockWait::pause() {
   long long now = nowMs();
   if (attempts_ == 0) started_ = now;
   if (now - started_ >= kLockWaitMs) {
-    g_lockHeld = true;
+    if (kind_ == Kind::HiveLock) g_lockHeld = true;
     return false;
   }
   int ms = pauseMs(attempts_++);
