@@ -66,6 +66,8 @@ else()
   # The dependencies are what the installed programs really load, as dpkg-shlibdeps
   # finds them: the release programs carry SQLite, OpenSSL and the C++ runtime inside.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # The walkthrough's certification authority is made with the openssl program.
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS openssl)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 endif()
 

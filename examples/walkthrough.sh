@@ -11,6 +11,14 @@
 # The machine lives in a temporary folder, removed at the end unless PW_KEEP=1.
 set -eu
 
+# The certificate's authority is made with the openssl program, which the programs
+# themselves do not need (they carry their own OpenSSL), so a fresh machine may lack it.
+command -v openssl >/dev/null 2>&1 || {
+  echo "walkthrough: the openssl program is missing; it makes the example's certification" \
+    "authority (Debian: apt install openssl)" >&2
+  exit 1
+}
+
 bin=${PW_BIN_DIR:+$PW_BIN_DIR/}
 pwexe=${bin}pwexe
 pwmachine=${bin}pwmachine

@@ -28,6 +28,7 @@ echo "$depends" | grep -q 'libc6 (>= ' || fail "no versioned libc6 dependency: $
 if echo "$depends" | grep -Eq 'libssl|libsqlite|libstdc'; then
   fail "a library the release programs carry inside is a dependency: $depends"
 fi
+[ "$(field Suggests)" = openssl ] || fail "Suggests: $(field Suggests) (the walkthrough needs openssl)"
 
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' | grep -v '/$' | sort > "$work/files"
 for f in /usr/bin/pwexe /usr/bin/pwmachine /usr/bin/pwcmd /usr/share/man/man8/pwexe.8.gz \

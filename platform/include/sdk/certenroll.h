@@ -163,9 +163,40 @@ typedef enum X509RequestType {
   TypeCertificate = 4
 } X509RequestType;
 
-typedef enum X509RequestInheritOptions { InheritDefault = 0 } X509RequestInheritOptions;
+// The two below carry every enumerator the SDK has, though the project uses only the
+// first: a caller's value outside the span of the enumerators is not one the type holds.
+typedef enum X509RequestInheritOptions {
+  InheritDefault = 0,
+  InheritNewDefaultKey = 0x1,
+  InheritNewSimilarKey = 0x2,
+  InheritPrivateKey = 0x3,
+  InheritPublicKey = 0x4,
+  InheritKeyMask = 0xf,
+  InheritNone = 0x10,
+  InheritRenewalCertificateFlag = 0x20,
+  InheritTemplateFlag = 0x40,
+  InheritSubjectFlag = 0x80,
+  InheritExtensionsFlag = 0x100,
+  InheritSubjectAltNameFlag = 0x200,
+  InheritValidityPeriodFlag = 0x400,
+  InheritReserved80000000 = (int)0x80000000
+} X509RequestInheritOptions;
 typedef enum InnerRequestLevel { LevelInnermost = 0, LevelNext = 1 } InnerRequestLevel;
-typedef enum RequestClientInfoClientId { ClientIdNone = 0 } RequestClientInfoClientId;
+typedef enum RequestClientInfoClientId {
+  ClientIdNone = 0,
+  ClientIdXEnroll2003 = 1,
+  ClientIdAutoEnroll2003 = 2,
+  ClientIdWizard2003 = 3,
+  ClientIdCertReq2003 = 4,
+  ClientIdDefaultRequest = 5,
+  ClientIdAutoEnroll = 6,
+  ClientIdRequestWizard = 7,
+  ClientIdEOBO = 8,
+  ClientIdCertReq = 9,
+  ClientIdTest = 10,
+  ClientIdWinRT = 11,
+  ClientIdUserStart = 1000
+} RequestClientInfoClientId;
 typedef enum Pkcs10AllowedSignatureTypes {
   AllowedKeySignature = 0x1,
   AllowedNullSignature = 0x2
