@@ -23,51 +23,19 @@
 #include <string>
 #include <vector>
 
+#include "probe_der.h"
 #include "probe_text.h"
 
 namespace {
 
 using probe::hex;
+using probe::line;
+using probe::der::oid;
+using probe::der::tlv;
 
 using Bytes = std::string;
 
-void line(const std::string& name, BOOL ok, const std::string& extra = "") {
-  char err[16] = "-";
-  if (!ok) std::snprintf(err, sizeof err, "%08x", unsigned(GetLastError()));
-  std::printf("%s: ret=%d err=%s%s%s\n", name.c_str(), ok ? 1 : 0, err, extra.empty() ? "" : " ",
-              extra.c_str());
-}
-
 // ---- DER ----
-Bytes tlv(int tag, const Bytes& content) {
-  Bytes out(1, char(tag));
-  size_t n = content.size();
-  if (n < 0x80) {
-    out += char(n);
-  } else if (n < 0x100) {
-    out += {char(0x81), char(n)};
-  } else {
-    out += {char(0x82), char(n >> 8), char(n & 0xFF)};
-  }
-  return out + content;
-}
-
-Bytes oid(const char* dotted) {
-  std::vector<unsigned long> arcs;
-  for (const char* p = dotted; *p;) {
-    arcs.push_back(std::strtoul(p, const_cast<char**>(&p), 10));
-    if (*p == '.') ++p;
-  }
-  Bytes body(1, char(arcs[0] * 40 + arcs[1]));
-  for (size_t i = 2; i < arcs.size(); ++i) {
-    Bytes part;
-    unsigned long v = arcs[i];
-    part += char(v & 0x7F);
-    for (v >>= 7; v; v >>= 7) part.insert(part.begin(), char(0x80 | (v & 0x7F)));
-    body += part;
-  }
-  return tlv(0x06, body);
-}
 
 constexpr int kPrintable = 0x13, kUtf8 = 0x0C, kIa5 = 0x16, kBmp = 0x1E;
 

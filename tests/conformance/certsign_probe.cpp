@@ -23,13 +23,6 @@ using namespace probe;  // hex, unhex, Bytes
 
 const char* kContainer = "pw-certsign-probe";
 
-void line(const std::string& name, BOOL ok, const std::string& extra = "") {
-  char err[16] = "-";
-  if (!ok) std::snprintf(err, sizeof err, "%08x", unsigned(GetLastError()));
-  std::printf("%s: ret=%d err=%s%s%s\n", name.c_str(), ok ? 1 : 0, err, extra.empty() ? "" : " ",
-              extra.c_str());
-}
-
 Bytes encode(LPCSTR type, const void* info) {
   DWORD size = 0;
   if (!CryptEncodeObjectEx(X509_ASN_ENCODING, type, info, 0, nullptr, nullptr, &size)) return {};

@@ -32,13 +32,6 @@ Bytes pattern(DWORD n, BYTE seed) {
 std::string num(DWORD v) { return std::to_string(v); }
 
 // One line: the case, TRUE/FALSE, the error (only on failure), then any extra fields.
-void line(const std::string& name, BOOL ok, const std::string& extra = "") {
-  char err[16] = "-";
-  if (!ok) std::snprintf(err, sizeof err, "%08x", unsigned(GetLastError()));
-  std::printf("%s: ret=%d err=%s%s%s\n", name.c_str(), ok ? 1 : 0, err, extra.empty() ? "" : " ",
-              extra.c_str());
-}
-
 HCRYPTKEY derive(HCRYPTPROV prov, const Bytes& pass, DWORD flags, const std::string& name) {
   HCRYPTHASH hash = 0;
   HCRYPTKEY key = 0;

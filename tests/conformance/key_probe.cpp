@@ -24,13 +24,6 @@ const char* kImported = "pw-key-probe-imported";
 const char* kGenerated = "pw-key-probe-generated";
 const char* kShared = "pw-key-probe-shared";
 
-void line(const std::string& name, BOOL ok, const std::string& extra = "") {
-  char err[16] = "-";
-  if (!ok) std::snprintf(err, sizeof err, "%08x", unsigned(GetLastError()));
-  std::printf("%s: ret=%d err=%s%s%s\n", name.c_str(), ok ? 1 : 0, err, extra.empty() ? "" : " ",
-              extra.c_str());
-}
-
 BOOL acquire(HCRYPTPROV* prov, const char* container, DWORD flags) {
   return CryptAcquireContextA(prov, container, MS_DEF_PROV_A, PROV_RSA_FULL, flags);
 }

@@ -16,9 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "probe_der.h"
 #include "probe_text.h"
 
 namespace {
+
+using probe::der::oid;
+using probe::der::tlv;
 
 using Bytes = std::string;
 
@@ -29,32 +33,6 @@ std::string errorText() {
 }
 
 // ---- DER ----
-Bytes tlv(int tag, const Bytes& content) {
-  Bytes out(1, char(tag));
-  size_t n = content.size();
-  if (n < 0x80)
-    out += char(n);
-  else
-    out += {char(0x81), char(n)};
-  return out + content;
-}
-
-Bytes oid(const char* dotted) {
-  std::vector<unsigned long> arcs;
-  for (const char* p = dotted; *p;) {
-    arcs.push_back(std::strtoul(p, const_cast<char**>(&p), 10));
-    if (*p == '.') ++p;
-  }
-  Bytes body(1, char(arcs[0] * 40 + arcs[1]));
-  for (size_t i = 2; i < arcs.size(); ++i) {
-    Bytes part;
-    unsigned long v = arcs[i];
-    part += char(v & 0x7F);
-    for (v >>= 7; v; v >>= 7) part.insert(part.begin(), char(0x80 | (v & 0x7F)));
-    body += part;
-  }
-  return tlv(0x06, body);
-}
 
 constexpr int kPrintable = 0x13, kIa5 = 0x16;
 

@@ -1,5 +1,8 @@
-// What every conformance probe prints its bytes with: lower-case hex, "-" for none.
+// What every conformance probe prints with: lower-case hex, "-" for none, and the line
+// of a call that answers TRUE or FALSE.
 #pragma once
+
+#include <windows.h>
 
 #include <cstdio>
 #include <string>
@@ -28,6 +31,14 @@ inline Bytes unhex(const char* text) {
   for (unsigned v = 0; text[0] && text[1] && std::sscanf(text, "%2x", &v) == 1; text += 2)
     out.push_back((unsigned char)v);
   return out;
+}
+
+// "name: ret=1 err=-" or "name: ret=0 err=8009000f", then what the call gave back.
+inline void line(const std::string& name, BOOL ok, const std::string& extra = "") {
+  char err[16] = "-";
+  if (!ok) std::snprintf(err, sizeof err, "%08x", unsigned(GetLastError()));
+  std::printf("%s: ret=%d err=%s%s%s\n", name.c_str(), ok ? 1 : 0, err, extra.empty() ? "" : " ",
+              extra.c_str());
 }
 
 }  // namespace probe

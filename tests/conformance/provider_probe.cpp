@@ -25,13 +25,6 @@ using namespace probe;  // hex, unhex, Bytes
 
 const char* kContainer = "pw-provider-probe";
 
-void line(const std::string& name, BOOL ok, const std::string& extra = "") {
-  char err[16] = "-";
-  if (!ok) std::snprintf(err, sizeof err, "%08x", unsigned(GetLastError()));
-  std::printf("%s: ret=%d err=%s%s%s\n", name.c_str(), ok ? 1 : 0, err, extra.empty() ? "" : " ",
-              extra.c_str());
-}
-
 std::string num(DWORD v) { return std::to_string(v); }
 
 HCRYPTKEY derive(HCRYPTPROV prov, DWORD flags) {

@@ -20,13 +20,6 @@ using namespace probe;  // hex, unhex, Bytes
 const char* kContainer = "pw-signature-probe";
 const BYTE kAbc[] = {'a', 'b', 'c'};
 
-void line(const std::string& name, BOOL ok, const std::string& extra = "") {
-  char err[16] = "-";
-  if (!ok) std::snprintf(err, sizeof err, "%08x", unsigned(GetLastError()));
-  std::printf("%s: ret=%d err=%s%s%s\n", name.c_str(), ok ? 1 : 0, err, extra.empty() ? "" : " ",
-              extra.c_str());
-}
-
 std::string number(DWORD value) { return std::to_string(value); }
 
 void providers() {

@@ -17,32 +17,18 @@
 #include <string>
 #include <vector>
 
+#include "probe_der.h"
 #include "probe_text.h"
 
 namespace {
 
+using probe::line;
+using probe::der::seq;
+using probe::der::tlv;
+
 using Bytes = std::string;
 
-void line(const std::string& name, BOOL ok, const std::string& extra = "") {
-  char err[16] = "-";
-  if (!ok) std::snprintf(err, sizeof err, "%08x", unsigned(GetLastError()));
-  std::printf("%s: ret=%d err=%s%s%s\n", name.c_str(), ok ? 1 : 0, err, extra.empty() ? "" : " ",
-              extra.c_str());
-}
-
 // ---- DER ----
-Bytes tlv(int tag, const Bytes& content) {
-  Bytes out(1, char(tag));
-  size_t n = content.size();
-  if (n < 0x80)
-    out += char(n);
-  else if (n < 0x100)
-    out += {char(0x81), char(n)};
-  else
-    out += {char(0x82), char(n >> 8), char(n & 0xFF)};
-  return out + content;
-}
-Bytes seq(const Bytes& content) { return tlv(0x30, content); }
 Bytes cn(const char* value) {
   return seq(tlv(0x31, seq(Bytes("\x06\x03\x55\x04\x03", 5) + tlv(0x13, value))));
 }
