@@ -75,14 +75,16 @@ set(CPACK_PACKAGE_NAME pwexe)
 set(CPACK_PACKAGE_VENDOR "Velmora")
 set(CPACK_PACKAGE_CONTACT "Velmora Portwyn team <portwyn@velmora.invalid>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+# Debian shows the summary as the package's one-line synopsis and the description below
+# it; each is one string (a CMake list would put ';' into the text), lines under 80.
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "privileged helper of the Portwyn gateway client, on an emulated Windows workstation")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n"
-    "pwexe carries out one command of the Portwyn gateway client per run: registry values,\n"
-    "hardware identifiers, certificate enrolment and removal, private-key checks and rights\n"
-    "commands. This build runs it on an emulated Windows workstation kept under a machine\n"
-    "root (SQLite hives, OpenSSL), for client test suites; pwmachine administers that\n"
-    "machine and pwcmd builds the client's command texts.")
+    "privileged helper of the Portwyn gateway client, on an emulated workstation")
+string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "pwexe carries out one command of the Portwyn gateway client per run:\n"
+    "registry values, hardware identifiers, certificate enrolment and removal,\n"
+    "private-key checks and rights commands. This build runs it on an emulated\n"
+    "Windows workstation kept under a machine root (SQLite hives, OpenSSL), for\n"
+    "client test suites; pwmachine administers that machine and pwcmd builds the\n"
+    "client's command texts.")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

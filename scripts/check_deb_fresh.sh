@@ -6,9 +6,9 @@
 # It runs as root and needs the network: the first run makes a minimal bookworm root
 # with debootstrap (from the mirror this machine's apt uses, or PW_DEBIAN_MIRROR) and
 # man-db in it, and keeps it under PW_FRESH_ROOT_CACHE (default
-# /var/cache/pwexe-fresh-root/bookworm); later runs copy that root and leave it
-# untouched, so each run starts on a fresh machine. Inside the copy (a chroot with
-# /proc and /dev mounted for the run only):
+# /var/cache/pwexe-fresh-root/bookworm; remove it to have it made anew); later runs
+# copy that root and leave it untouched, so each run starts on a fresh machine. Inside
+# the copy (a chroot with /proc and /dev mounted for the run only):
 # - apt-get installs ./pwexe_<version>_amd64.deb, resolving its Depends from the mirror;
 # - man shows the three manual pages by name, without warnings;
 # - pwmachine --version answers, pwexe 'H' works on the user's default machine (which
@@ -88,6 +88,7 @@ if [ ! -e "$base/.pwexe-fresh-root" ]; then
   building=$base.new
   remove_root "$building"
   mkdir -p "$cache"
+  rm -f "$cache/base.log"
   debootstrap --variant=minbase bookworm "$building" "$mirror" > "$cache/debootstrap.log" 2>&1 ||
     { tail -n 30 "$cache/debootstrap.log"; fail "debootstrap (log: $cache/debootstrap.log)"; }
   cat > "$building/etc/apt/sources.list" <<EOF
@@ -96,10 +97,13 @@ deb $mirror bookworm-updates main
 deb $security bookworm-security main
 EOF
   mount_root "$building"
-  in_root "$building" apt-get update -qq
-  in_root "$building" apt-get upgrade -y -qq > /dev/null
-  in_root "$building" apt-get install -y -qq --no-install-recommends man-db > /dev/null
-  in_root "$building" apt-get clean
+  # Up to date, as a new installation is, and with man-db, which minbase leaves out.
+  for step in "apt-get update" "apt-get upgrade -y" \
+              "apt-get install -y --no-install-recommends man-db" "apt-get clean"; do
+    # shellcheck disable=SC2086 # each step is a command line of plain words
+    in_root "$building" $step >> "$cache/base.log" 2>&1 ||
+      { tail -n 30 "$cache/base.log"; fail "$step in the new root (log: $cache/base.log)"; }
+  done
   unmount_all
   touch "$building/.pwexe-fresh-root"
   mv "$building" "$base"

@@ -30,6 +30,15 @@ if echo "$depends" | grep -Eq 'libssl|libsqlite|libstdc'; then
 fi
 [ "$(field Suggests)" = openssl ] || fail "Suggests: $(field Suggests) (the walkthrough needs openssl)"
 
+# The description as apt shows it: a synopsis, then other lines, none longer than 80
+# columns, none carrying a CMake list's ';' where the text was joined.
+description=$(field Description)
+synopsis=$(echo "$description" | head -n 1)
+echo "$description" | tail -n +2 | grep -qxF " $synopsis" && fail "the synopsis is repeated below it"
+echo "$description" | awk 'length($0) > 80 { exit 1 }' || fail "a description line is over 80 columns"
+echo "$description" | grep -q '^ *;' && fail "a description line begins with ';'"
+[ "$(echo "$description" | wc -l)" -gt 2 ] || fail "no description below the synopsis"
+
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' | grep -v '/$' | sort > "$work/files"
 for f in /usr/bin/pwexe /usr/bin/pwmachine /usr/bin/pwcmd /usr/share/man/man8/pwexe.8.gz \
          /usr/share/man/man8/pwmachine.8.gz /usr/share/man/man1/pwcmd.1.gz \
