@@ -66,6 +66,16 @@ class LayoutTurn {
   int fd_ = -1;
 };
 
+// Folds the write-ahead log into the hive and empties it, without waiting for other
+// runs. The pages are copied and flushed first without the write lock, so that other
+// runs' changes are not held up for the flushes; emptying the log then needs the write
+// lock only for a moment.
+bool foldLog(sqlite3* db) {
+  sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+  return sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) ==
+         SQLITE_OK;
+}
+
 // A cached statement in use: its parameters ?1, ?2, ... bound from the arguments in
 // that order, and reset with its bindings cleared when the query goes. It stands for
 // its statement wherever SQLite takes one.
@@ -200,9 +210,7 @@ Hive* Hive::open(const std::string& path, HiveId id) {
     // that would have to wait for one of them is left to a later run's end.
     if (hive->wrote_) {
       sqlite3_busy_handler(db, nullptr, nullptr);
-      if (sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) ==
-          SQLITE_OK)
-        hive->logFrames_ = 0;
+      if (foldLog(db)) hive->logFrames_ = 0;
       waitForLocks(db);
     }
   }
@@ -231,10 +239,7 @@ void Hive::finishRun() {
   // and what it committed stays in the log, whole, for the next run to read, as
   // Windows' lazy writing of a hive tells no program of its failures either.
   sqlite3_busy_handler(db_, nullptr, nullptr);
-  if (logFrames_ <= kEndCheckpointFrames ||
-      sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) !=
-          SQLITE_OK)
-    (void)flushLog();
+  if (logFrames_ <= kEndCheckpointFrames || !foldLog(db_)) (void)flushLog();
 }
 
 Hive::~Hive() {  // a connection that failed to open
