@@ -23,15 +23,15 @@
 #include <string>
 #include <vector>
 
-#include "probe_der.h"
+#include "../unit/common/der.h"
 #include "probe_text.h"
 
 namespace {
 
 using probe::hex;
 using probe::line;
-using probe::der::oid;
-using probe::der::tlv;
+using test::der::oid;
+using test::der::tlv;
 
 using Bytes = std::string;
 

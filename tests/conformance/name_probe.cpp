@@ -16,13 +16,13 @@
 #include <string>
 #include <vector>
 
-#include "probe_der.h"
+#include "../unit/common/der.h"
 #include "probe_text.h"
 
 namespace {
 
-using probe::der::oid;
-using probe::der::tlv;
+using test::der::oid;
+using test::der::tlv;
 
 using Bytes = std::string;
 

@@ -17,14 +17,14 @@
 #include <string>
 #include <vector>
 
-#include "probe_der.h"
+#include "../unit/common/der.h"
 #include "probe_text.h"
 
 namespace {
 
 using probe::line;
-using probe::der::seq;
-using probe::der::tlv;
+using test::der::seq;
+using test::der::tlv;
 
 using Bytes = std::string;
 

@@ -1,8 +1,11 @@
-// DER built by hand for the tests of the certificate calls, independently of the
-// library's own encoder: elements, names of one common name, certificates.
+// DER built by hand for the unit tests of the certificate calls and for the
+// conformance probes, independently of the encoder under test: elements of any
+// length, object identifiers, names of one common name, certificates.
 #pragma once
 
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace test::der {
 
@@ -20,6 +23,24 @@ inline Bytes tlv(int tag, const Bytes& content) {
   return out + content;
 }
 inline Bytes seq(const Bytes& content) { return tlv(0x30, content); }
+
+// An OBJECT IDENTIFIER from its dotted text.
+inline Bytes oid(const char* dotted) {
+  std::vector<unsigned long> arcs;
+  for (const char* p = dotted; *p;) {
+    arcs.push_back(std::strtoul(p, const_cast<char**>(&p), 10));
+    if (*p == '.') ++p;
+  }
+  Bytes body(1, char(arcs[0] * 40 + arcs[1]));
+  for (size_t i = 2; i < arcs.size(); ++i) {
+    Bytes part;
+    unsigned long v = arcs[i];
+    part += char(v & 0x7F);
+    for (v >>= 7; v; v >>= 7) part.insert(part.begin(), char(0x80 | (v & 0x7F)));
+    body += part;
+  }
+  return tlv(0x06, body);
+}
 // A constructed element of indefinite length, as BER allows: its content, then the
 // end-of-contents octets.
 inline Bytes indefinite(int tag, const Bytes& content) {
