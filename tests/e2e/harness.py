@@ -276,7 +276,7 @@ class WineTarget(Target):
                     % (r"Software\Velmora", r"Software\Velmora",
                        r"Software\Wine\AppDefaults\pwexe.exe"))
 
-    def wine(self, *args, timeout=120, retry=True):
+    def wine(self, *args, timeout=120):
         """Runs a program under Wine. A tool of the test's own (reg, regedit, regbytes,
         pwmachine) that ends with a failure and prints nothing at all did not start: on
         a loaded machine, just after the server has been restarted, Wine now and then
@@ -285,11 +285,12 @@ class WineTarget(Target):
         silent failure of pwlaunch is a start of pwlaunch that failed before pwexe was
         started; pwlaunch itself starts pwexe again only when Wine lost it before any of
         its code ran, since a command must not run twice."""
-        for attempt in range(3 if retry else 1):
+        for attempt in range(3):
+            if attempt:
+                time.sleep(1)
             proc = run_wine(["wine"] + list(args), self.env, timeout)
             if proc.returncode == 0 or proc.stdout or proc.stderr:
                 break
-            time.sleep(1)
         return proc
 
     def reset(self):
